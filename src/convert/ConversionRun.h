@@ -1,0 +1,59 @@
+// The conversion run: opens each PDF of the run list through the PDF core,
+// refuses invalid or copy-protected documents, forms the page range, picks
+// and creates the output folder, dumps every image of every page in range,
+// and for output modes 1..7 converts the dumped PPM/PBM files.
+//
+// The run has no Qt in it. It reports through a RunObserver and polls a
+// StopEvent before each document; both front ends (GUI, talvore-extract)
+// start it the same way.
+#pragma once
+
+#include "convert/RunObserver.h"
+#include "settings/ConversionSettings.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace talvore {
+
+// One ticked row of the file list, taken when the run starts.
+struct RunEntry {
+    std::string Path;
+    std::string OwnerPassword; // empty when none was typed
+    std::string UserPassword;
+    int Row = 0; // the grid row the entry came from (informational)
+};
+
+// What the run did, for the command-line front end's exit status.
+struct RunSummary {
+    int Documents = 0;       // entries whose pages were interpreted
+    int Refused = 0;         // "Not a valid pdf file!" / copying not allowed
+    bool RangeError = false; // ended at the page-range message
+    bool Stopped = false;    // ended by the stop event
+    int ImagesWritten = 0;   // files the device wrote
+    int ConversionFailures = 0;
+};
+
+// Creates the PDF core's process-wide parameters once; safe to call from
+// any thread, any number of times. The front ends call it at start-up.
+void EnsurePdfCore();
+
+class ConversionRun {
+public:
+    // settings is a copy taken on the caller's thread when the run starts.
+    ConversionRun(std::vector<RunEntry> entries, ConversionSettings settings,
+                  RunObserver& observer, std::shared_ptr<StopEvent> stop);
+
+    // Runs every document on the calling thread (the worker) and returns
+    // when the run has ended, whichever way it ended.
+    RunSummary Run();
+
+private:
+    std::vector<RunEntry> m_entries;
+    ConversionSettings m_settings;
+    RunObserver& m_observer;
+    std::shared_ptr<StopEvent> m_stop;
+};
+
+} // namespace talvore

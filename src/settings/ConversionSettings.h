@@ -1,0 +1,43 @@
+// The conversion options and their INI file. One record for the whole
+// process; a run works on a copy taken when it starts.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace talvore {
+
+// Value of ConversionSettings::ImagesFormat: the position in the options
+// panel's list.
+enum OutputMode : int32_t {
+    OutputRaw = 0, // "ppm/pbm": raw dumps kept, no JPEG passthrough
+    OutputJpg = 1,
+    OutputBmp = 2,
+    OutputGif = 3,
+    OutputPng = 4,
+    OutputTif = 5,
+    OutputTga = 6,
+    OutputPcx = 7,
+};
+
+struct ConversionSettings {
+    int32_t PageRange = 0; // 0 all pages, 1 StartPage..EndPage
+    int32_t StartPage = 1;
+    int32_t EndPage = 1000;
+    int32_t OpenResult = 0; // list index: 0 "Yes", 1 "No"
+    std::string OutputDirectory; // never persisted
+    int32_t ImagesFormat = OutputJpg;
+    int32_t JpegQuality = 70;
+    int32_t JpegGrayScale = 1; // list index: 0 "True" (grey), 1 "False" (colour)
+};
+
+// Fills the seven persisted fields from the INI file at path; missing file,
+// section or key gives the default. OutputDirectory is left alone.
+void LoadSettings(ConversionSettings& settings, const std::string& path);
+
+// Writes the seven persisted fields into their two sections, leaving every
+// other section and key of the file as it was. Failures are silent; answers
+// whether the file was written.
+bool SaveSettings(const ConversionSettings& settings, const std::string& path);
+
+} // namespace talvore
