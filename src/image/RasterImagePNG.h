@@ -1,0 +1,22 @@
+// RasterImagePNG: the codec for PNG files (the PNG signature), through libpng.
+// Decode reads from the stream's current position into this image's block and
+// answers false with a last error when the data is not its format (it must
+// refuse PNM data, which the recognition order offers it) or is damaged.
+#pragma once
+
+#include "image/RasterImage.h"
+
+namespace talvore {
+
+class RasterImagePNG : public RasterImage {
+public:
+    explicit RasterImagePNG(uint32_t formatId = FORMAT_PNG) : RasterImage(formatId) {}
+    ~RasterImagePNG() override = default;
+
+    bool Decode(ByteStream* file);
+
+    // Writes this image (a shared view of the image being saved).
+    bool Encode(ByteStream* file);
+};
+
+} // namespace talvore
