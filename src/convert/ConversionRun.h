@@ -33,10 +33,15 @@ struct RunSummary {
     bool Stopped = false;    // ended by the stop event
     int ImagesWritten = 0;   // files the device wrote
     int ConversionFailures = 0;
+    int ImagesFailed = 0;    // images the device could not write
+    int PagesInterpreted = 0;
+    int PagesSkipped = 0;    // pages that can reach no image, not interpreted
 };
 
 // Creates the PDF core's process-wide parameters once; safe to call from
-// any thread, any number of times. The front ends call it at start-up.
+// any thread, any number of times. The front ends call it at start-up; a
+// run calls it too. They are destroyed at process exit, after main has
+// returned, when every thread that used the core has been joined.
 void EnsurePdfCore();
 
 class ConversionRun {
@@ -49,11 +54,19 @@ public:
     // when the run has ended, whichever way it ended.
     RunSummary Run();
 
+    // Interpret every page, also those that can reach no image. The output
+    // is the same either way; this only costs time (for measurements).
+    void SetInterpretEveryPage(bool every) { m_interpretEveryPage = every; }
+
 private:
     std::vector<RunEntry> m_entries;
     ConversionSettings m_settings;
     RunObserver& m_observer;
     std::shared_ptr<StopEvent> m_stop;
+    bool m_interpretEveryPage = false;
 };
+
+// Whether a path fits the platform's limit: shorter than PATH_MAX bytes.
+bool PathFitsLimit(const std::string& path);
 
 } // namespace talvore

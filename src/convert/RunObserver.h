@@ -7,8 +7,30 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace talvore {
+
+// How one document of the run ended, for front ends that report per
+// document (talvore-extract).
+enum class DocumentStatus {
+    Extracted, // pages interpreted (and the conversion pass run)
+    Refused,   // not valid, copying not allowed, or a path too long
+    RangeError // the page-range message; the run ends with it
+};
+
+struct DocumentReport {
+    int Index = 0; // 1-based position in the run list
+    std::string Path;
+    DocumentStatus Status = DocumentStatus::Extracted;
+    std::string Message;      // the text shown, when refused
+    std::string OutputFolder; // where its files went
+    int Pages = 0;            // pages in range
+    int ImagesWritten = 0;    // files the device wrote
+    int ImagesFailed = 0;     // images the device could not write
+    int ConversionFailures = 0;
+    std::vector<std::string> ConversionErrors; // "<file>: <reason>"
+};
 
 class RunObserver {
 public:
@@ -25,6 +47,11 @@ public:
     virtual void ShowMessage(const std::string& text) = 0;
     // The output folder, opened in the desktop file browser at the end.
     virtual void OpenFolder(const std::string& folder) = 0;
+
+    // Optional: called before a document is opened and after its last step.
+    // The GUI shows these through the captions and need not override them.
+    virtual void DocumentStarted(int /*index*/, int /*count*/, const std::string& /*path*/) {}
+    virtual void DocumentFinished(const DocumentReport& /*report*/) {}
 };
 
 // Manual-reset stop event: once set it stays set; each run makes a new one.

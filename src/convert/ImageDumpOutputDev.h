@@ -1,0 +1,105 @@
+// The image-dumping output device: every image the PDF core meets on a page
+// becomes a file of its own, named "<root>-NNN.jpg/.pbm/.ppm" with one
+// counter for all three kinds (starting at 0 per device, i.e. per document).
+//  - .jpg: with passthrough on, a non-inline DCT image of exactly 3
+//    components, or a non-inline DCT stencil mask: the bytes beneath the DCT
+//    decoder, copied as they are.
+//  - .pbm: a stencil mask (its bytes as stored) or a 1-component 1-bit image
+//    (its bytes exclusive-ored with 0xFF). Missing bytes are written as 0xFF
+//    in a mask and 0x00 in an image.
+//  - .ppm: everything else, through the core's RGB conversion, each
+//    component written as (c * 255 + 0.5) truncated.
+// Nothing else is drawn. Images drawn only inside tiling patterns or Type 3
+// glyphs are not dumped.
+//
+// A file that cannot be opened or written, or that would exceed the size
+// limit, is reported on the PDF core's error channel; the image is skipped,
+// its number stays used, and no partial file is left behind.
+#pragma once
+
+#include <OutputDev.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace talvore {
+
+// The largest intermediate file the device writes: 2 GiB. Above it a
+// crafted PDF (huge dimensions over a few bytes of data) would fill the disk
+// with padding.
+inline constexpr uint64_t IMAGE_FILE_MAX_BYTES = uint64_t{1} << 31;
+
+enum class DumpKind { Jpeg, Pbm, Ppm };
+
+struct DumpedFile {
+    std::string Path;
+    DumpKind Kind;
+};
+
+class ImageDumpOutputDev : public OutputDev {
+public:
+    ImageDumpOutputDev(std::string fileRoot, bool jpegPassthrough, uint64_t maxFileBytes = IMAGE_FILE_MAX_BYTES);
+    ~ImageDumpOutputDev() override;
+
+    bool upsideDown() override { return true; }
+    bool useDrawChar() override { return false; }
+    bool interpretType3Chars() override { return false; }
+    // True, or the core sends no image at all; patterns and shadings are then
+    // answered below without drawing anything.
+    bool needNonText() override { return true; }
+    bool useTilingPatternFill() override { return true; }
+    bool tilingPatternFill(GfxState*, Gfx*, Catalog*, GfxTilingPattern*, const double*, int, int, int, int, double,
+                           double) override {
+        return true;
+    }
+    bool useShadedFills(int) override { return true; }
+    bool functionShadedFill(GfxState*, GfxFunctionShading*) override { return true; }
+    bool axialShadedFill(GfxState*, GfxAxialShading*, double, double) override { return true; }
+    bool radialShadedFill(GfxState*, GfxRadialShading*, double, double) override { return true; }
+    bool gouraudTriangleShadedFill(GfxState*, GfxGouraudTriangleShading*) override { return true; }
+    bool patchMeshShadedFill(GfxState*, GfxPatchMeshShading*) override { return true; }
+
+    void drawImageMask(GfxState* state, Object* ref, Stream* str, int width, int height, bool invert,
+                       bool interpolate, bool inlineImg) override;
+    void drawImage(GfxState* state, Object* ref, Stream* str, int width, int height, GfxImageColorMap* colorMap,
+                   bool interpolate, const int* maskColors, bool inlineImg) override;
+
+    bool isOk() const { return m_ok; }
+
+    // Number of the next file (numbers used so far).
+    int ImageCounter() const { return m_imageCounter; }
+    // The files this device wrote completely, in the order written.
+    const std::vector<DumpedFile>& WrittenFiles() const { return m_written; }
+    // Images skipped because their file could not be opened, written or
+    // would have exceeded the limit.
+    int FailedImages() const { return m_failed; }
+
+private:
+    // Puts the next number into the file name and uses it up.
+    void FormName(const char* extension);
+    // Forms the next name and opens it; null (after the error line) when it
+    // cannot be opened.
+    FILE* OpenNext(const char* extension);
+    // Uses up a number and reports the image when its file would be larger
+    // than the limit.
+    bool RefuseTooLarge(const char* extension, uint64_t fileBytes);
+    // Closes the file; keeps it when everything was written, else removes it
+    // and reports the write error.
+    void Finish(FILE* file, bool written, DumpKind kind);
+    void DumpRawJpeg(Stream* str);
+    bool WritePackedBits(FILE* file, Stream* str, int width, int height, uint8_t xorMask);
+    bool WriteRgb(FILE* file, Stream* str, int width, int height, GfxImageColorMap* colorMap);
+
+    std::string m_fileRoot;
+    std::string m_fileName;
+    bool m_jpegPassthrough;
+    int m_imageCounter = 0;
+    bool m_ok = true;
+    uint64_t m_maxFileBytes;
+    std::vector<DumpedFile> m_written;
+    int m_failed = 0;
+};
+
+} // namespace talvore

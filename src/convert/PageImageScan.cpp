@@ -1,0 +1,212 @@
+#include "convert/PageImageScan.h"
+
+#include <Annot.h>
+#include <Dict.h>
+#include <Object.h>
+#include <PDFDoc.h>
+#include <Page.h>
+#include <Stream.h>
+
+#include <array>
+#include <utility>
+#include <vector>
+
+namespace talvore {
+namespace {
+
+bool IsWhite(unsigned char c) {
+    return c == 0 || c == '\t' || c == '\n' || c == '\f' || c == '\r' || c == ' ';
+}
+
+bool IsDelimiter(unsigned char c) {
+    switch (c) {
+    case '(': case ')': case '<': case '>': case '[': case ']': case '{': case '}': case '/': case '%':
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A (form, inherited resources) pair is scanned once; a form without
+// resources of its own reads the ones it was called with.
+struct VisitKey {
+    int Num;
+    int Gen;
+    const void* Resources;
+    bool operator<(const VisitKey& other) const {
+        if (Num != other.Num) return Num < other.Num;
+        if (Gen != other.Gen) return Gen < other.Gen;
+        return std::less<const void*>()(Resources, other.Resources);
+    }
+};
+
+class Scan {
+public:
+    // Content may reach an image when it holds an inline image or names an
+    // image XObject (or a form or soft mask that reaches one).
+    bool ContentMayDrawImage(const std::vector<Stream*>& streams, Dict* resources, int depth) {
+        ContentScanner scanner;
+        std::array<unsigned char, 16 * 1024> buffer;
+        for (Stream* stream : streams) {
+            stream->reset();
+            for (;;) {
+                const int got = stream->doGetChars(static_cast<int>(buffer.size()), buffer.data());
+                if (got <= 0) break;
+                scanner.Feed(buffer.data(), static_cast<size_t>(got));
+            }
+            stream->close();
+            // The content parser reads a page's streams as one text: a token
+            // may span them, which the scanner allows for.
+        }
+        scanner.Finish();
+        if (scanner.HasInlineImage()) return true;
+        if (!resources) return false;
+        return NamedResourcesMayDrawImage(scanner, resources, depth);
+    }
+
+    bool FormMayDrawImage(const Object& formRef, const Object& form, Dict* inherited, int depth) {
+        if (!form.isStream()) return false;
+        Dict* dict = form.streamGetDict();
+        const Object subtype = dict->lookup("Subtype");
+        if (subtype.isName("Image")) return true;
+        if (!subtype.isName("Form")) return false;
+        // Beyond any sane nesting the interpreter gives up too; stay safe.
+        if (depth > 64) return true;
+        Object ownResources = dict->lookup("Resources");
+        Dict* resources = ownResources.isDict() ? ownResources.getDict() : inherited;
+        if (formRef.isRef()) {
+            const Ref ref = formRef.getRef();
+            if (!m_visited.insert({ref.num, ref.gen, resources}).second) return false;
+        }
+        return ContentMayDrawImage({form.getStream()}, resources, depth + 1);
+    }
+
+    bool AppearanceMayDrawImage(const Object& appearance, Dict* pageResources) {
+        if (!appearance.isDict()) return false;
+        Dict* kinds = appearance.getDict();
+        for (int i = 0; i < kinds->getLength(); ++i) {
+            const Object& entryRef = kinds->getValNF(i);
+            const Object entry = kinds->getVal(i);
+            if (entry.isStream()) {
+                if (FormMayDrawImage(entryRef, entry, pageResources, 0)) return true;
+            } else if (entry.isDict()) {
+                Dict* states = entry.getDict();
+                for (int j = 0; j < states->getLength(); ++j) {
+                    const Object& stateRef = states->getValNF(j);
+                    const Object state = states->getVal(j);
+                    if (FormMayDrawImage(stateRef, state, pageResources, 0)) return true;
+                }
+            }
+        }
+        return false;
+    }
+
+private:
+    bool NamedResourcesMayDrawImage(const ContentScanner& scanner, Dict* resources, int depth) {
+        const Object xobjects = resources->lookup("XObject");
+        if (xobjects.isDict()) {
+            Dict* dict = xobjects.getDict();
+            for (int i = 0; i < dict->getLength(); ++i) {
+                if (!scanner.NamesResource(dict->getKey(i))) continue;
+                const Object& ref = dict->getValNF(i);
+                const Object xobject = dict->getVal(i);
+                if (FormMayDrawImage(ref, xobject, resources, depth)) return true;
+            }
+        }
+        // A graphics state's soft mask is a group drawn through the device.
+        const Object states = resources->lookup("ExtGState");
+        if (states.isDict()) {
+            Dict* dict = states.getDict();
+            for (int i = 0; i < dict->getLength(); ++i) {
+                if (!scanner.NamesResource(dict->getKey(i))) continue;
+                const Object state = dict->getVal(i);
+                if (!state.isDict()) continue;
+                const Object softMask = state.dictLookup("SMask");
+                if (!softMask.isDict()) continue;
+                const Object& groupRef = softMask.getDict()->lookupNF("G");
+                const Object group = softMask.dictLookup("G");
+                if (FormMayDrawImage(groupRef, group, resources, depth)) return true;
+            }
+        }
+        return false;
+    }
+
+    std::set<VisitKey> m_visited;
+};
+
+} // namespace
+
+void ContentScanner::Feed(const unsigned char* data, size_t size) {
+    for (size_t i = 0; i < size; ++i) {
+        const unsigned char c = data[i];
+        if (IsWhite(c) || IsDelimiter(c)) {
+            EndToken();
+            if (c == '/') {
+                m_inToken = true;
+                m_token.assign(1, '/');
+            }
+            continue;
+        }
+        if (!m_inToken) {
+            m_inToken = true;
+            m_token.clear();
+        }
+        // Other tokens only matter when they are "BI": three bytes tell.
+        if (m_token.size() >= 3 && m_token.front() != '/') continue;
+        m_token += static_cast<char>(c);
+    }
+}
+
+void ContentScanner::Finish() { EndToken(); }
+
+void ContentScanner::EndToken() {
+    if (!m_inToken) return;
+    m_inToken = false;
+    if (!m_token.empty() && m_token.front() == '/') {
+        // The parser's reading of "#" escapes (malformed ones included) is
+        // not worth copying: such a name may stand for any resource.
+        if (m_token.find('#') != std::string::npos) m_anyName = true;
+        m_names.insert(m_token.substr(1));
+    } else if (m_token == "BI") {
+        m_inlineImage = true;
+    }
+    m_token.clear();
+}
+
+bool PageMayDrawImage(PDFDoc& doc, int pageNumber) {
+    Page* page = doc.getPage(pageNumber);
+    if (!page) return true; // let the interpreter report it
+    Scan scan;
+    Dict* resources = page->getResourceDict();
+
+    const Object contents = page->getContents();
+    std::vector<Stream*> streams;
+    std::vector<Object> parts;
+    if (contents.isStream()) {
+        streams.push_back(contents.getStream());
+    } else if (contents.isArray()) {
+        for (int i = 0; i < contents.arrayGetLength(); ++i) {
+            parts.push_back(contents.arrayGet(i));
+        }
+        for (Object& part : parts) {
+            if (part.isStream()) streams.push_back(part.getStream());
+        }
+    }
+    if (scan.ContentMayDrawImage(streams, resources, 0)) return true;
+
+    const Object annots = page->getAnnotsObject();
+    if (annots.isArray()) {
+        for (int i = 0; i < annots.arrayGetLength(); ++i) {
+            const Object annot = annots.arrayGet(i);
+            if (!annot.isDict()) continue;
+            const Object appearance = annot.dictLookup("AP");
+            if (scan.AppearanceMayDrawImage(appearance, resources)) return true;
+            // A widget's icons, in case the core builds its appearance anew.
+            const Object characteristics = annot.dictLookup("MK");
+            if (scan.AppearanceMayDrawImage(characteristics, resources)) return true;
+        }
+    }
+    return false;
+}
+
+} // namespace talvore

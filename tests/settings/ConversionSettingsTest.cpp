@@ -1,0 +1,144 @@
+#include "settings/ConversionSettings.h"
+#include "settings/SettingsLocation.h"
+
+#include "support/PdfWriter.h"
+
+#include <gtest/gtest.h>
+
+
+namespace talvore {
+namespace {
+
+using testing::ReadWholeFile;
+using testing::TemporaryFolder;
+using testing::WriteWholeFile;
+
+constexpr const char* kDefaultFileText =
+    "[Output General]\n"
+    "Page Range=0\n"
+    "Start Page=1\n"
+    "End Page=1000\n"
+    "Open Result=0\n"
+    "\n"
+    "[Output Images]\n"
+    "Images Format=1\n"
+    "Jpeg Quality=70\n"
+    "Jpeg Gray Scale=1\n";
+
+ConversionSettings Scrambled() {
+    ConversionSettings s;
+    s.PageRange = 9;
+    s.StartPage = 9;
+    s.EndPage = 9;
+    s.OpenResult = 9;
+    s.ImagesFormat = 9;
+    s.JpegQuality = 9;
+    s.JpegGrayScale = 9;
+    s.OutputDirectory = "/kept";
+    return s;
+}
+
+TEST(ConversionSettings, MissingFileGivesDefaultsAndSavesTheSevenKeys) {
+    TemporaryFolder folder;
+    const std::string path = folder / "Settings.ini";
+    ConversionSettings settings = Scrambled();
+    LoadSettings(settings, path);
+    EXPECT_EQ(settings.PageRange, 0);
+    EXPECT_EQ(settings.StartPage, 1);
+    EXPECT_EQ(settings.EndPage, 1000);
+    EXPECT_EQ(settings.OpenResult, 0);
+    EXPECT_EQ(settings.ImagesFormat, 1);
+    EXPECT_EQ(settings.JpegQuality, 70);
+    EXPECT_EQ(settings.JpegGrayScale, 1);
+    EXPECT_EQ(settings.OutputDirectory, "/kept");
+
+    settings.OutputDirectory = "/never/written";
+    ASSERT_TRUE(SaveSettings(settings, path));
+    EXPECT_EQ(ReadWholeFile(path), kDefaultFileText);
+}
+
+TEST(ConversionSettings, ValuesAreReadAsTheyAreCaseInsensitively) {
+    TemporaryFolder folder;
+    const std::string path = folder / "Settings.ini";
+    ASSERT_TRUE(WriteWholeFile(path,
+                               "[output general]\n"
+                               "START PAGE=20\n"
+                               "End Page=10\n"
+                               "Page Range=1\n"
+                               "Open Result=-3\n"
+                               "[Output Images]\n"
+                               "Images Format=0\n"
+                               "Jpeg Quality=12abc\n"
+                               "Jpeg Gray Scale=\n"));
+    ConversionSettings settings = Scrambled();
+    LoadSettings(settings, path);
+    EXPECT_EQ(settings.PageRange, 1);
+    EXPECT_EQ(settings.StartPage, 20); // no check against End Page
+    EXPECT_EQ(settings.EndPage, 10);
+    EXPECT_EQ(settings.OpenResult, -3);
+    EXPECT_EQ(settings.ImagesFormat, 0);
+    EXPECT_EQ(settings.JpegQuality, 12); // leading digits, like the profile functions
+    EXPECT_EQ(settings.JpegGrayScale, 0); // present but empty reads as 0
+}
+
+TEST(ConversionSettings, SaveKeepsOtherSectionsAndReplacesValues) {
+    TemporaryFolder folder;
+    const std::string path = folder / "Settings.ini";
+    ASSERT_TRUE(WriteWholeFile(path,
+                               "[Tips]\n"
+                               "FilePos=1234\n"
+                               "StartUp=1\n"
+                               "\n"
+                               "[Output Images]\n"
+                               "Jpeg Quality=55\n"
+                               "Custom=kept\n"));
+    ConversionSettings settings;
+    settings.JpegQuality = 90;
+    settings.StartPage = -5;
+    ASSERT_TRUE(SaveSettings(settings, path));
+    EXPECT_EQ(ReadWholeFile(path),
+              "[Tips]\n"
+              "FilePos=1234\n"
+              "StartUp=1\n"
+              "\n"
+              "[Output Images]\n"
+              "Jpeg Quality=90\n"
+              "Custom=kept\n"
+              "Images Format=1\n"
+              "Jpeg Gray Scale=1\n"
+              "\n"
+              "[Output General]\n"
+              "Page Range=0\n"
+              "Start Page=-5\n"
+              "End Page=1000\n"
+              "Open Result=0\n");
+
+    ConversionSettings reloaded = Scrambled();
+    LoadSettings(reloaded, path);
+    EXPECT_EQ(reloaded.JpegQuality, 90);
+    EXPECT_EQ(reloaded.StartPage, -5);
+}
+
+TEST(ConversionSettings, FailedSaveIsReportedAndLeavesNothingBehind) {
+    TemporaryFolder folder;
+    // A folder that cannot hold the file: its "parent" is a plain file.
+    ASSERT_TRUE(WriteWholeFile(folder / "plain", "x"));
+    EXPECT_FALSE(SaveSettings(ConversionSettings{}, folder / "plain/Settings.ini"));
+    EXPECT_EQ(testing::ListFolder(folder.Path()), std::vector<std::string>{"plain"});
+}
+
+TEST(SettingsLocation, BesideTheExecutableWhenWritableElsePerUser) {
+    TemporaryFolder folder;
+    const std::string writable = folder.Path() + "/";
+    EXPECT_EQ(ChooseSettingsPath(writable, "/xdg", "/home/u"), writable + "Settings.ini");
+    const std::string missing = folder.Path() + "/missing/";
+    EXPECT_EQ(ChooseSettingsPath(missing, "/xdg", "/home/u"), "/xdg/talvore/Settings.ini");
+    EXPECT_EQ(ChooseSettingsPath(missing, "", "/home/u"), "/home/u/.config/talvore/Settings.ini");
+    EXPECT_EQ(ChooseSettingsPath(missing, "relative", "/home/u"), "/home/u/.config/talvore/Settings.ini");
+    const std::string module = ModuleDirectory();
+    ASSERT_FALSE(module.empty());
+    EXPECT_EQ(module.back(), '/');
+}
+
+} // namespace
+} // namespace talvore
