@@ -1,29 +1,188 @@
 #include "app/CRightView.h"
 
+#include "controls/OptionTree.h"
+
+#include <QColor>
+#include <QFile>
+#include <QVBoxLayout>
+
+namespace {
+
+const QColor BackgroundColour(207, 234, 254);
+
+// Browse flags of the folder item: file-system directories and ancestors
+// only, resizable dialog.
+constexpr unsigned FolderBrowseFlags = 0x49;
+
+} // namespace
+
 CRightView::CRightView(talvore::ConversionSettings& settings, QWidget* parent)
     : QWidget(parent), m_settings(settings)
 {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
     BuildOptionTree();
 }
 
-CRightView::~CRightView() = default;
+CRightView::~CRightView()
+{
+    // The tree goes first, while this view can still take its notifications.
+    delete m_tree;
+    m_tree = nullptr;
+}
 
 bool CRightView::BuildOptionTree()
 {
-    return false;
+    if (m_tree)
+        return true;
+    m_tree = new OptionTree(OptionTreeId, this);
+    layout()->addWidget(m_tree);
+    connect(m_tree, &OptionTree::ItemCommitted, this, &CRightView::OnOptionChanged);
+
+    const talvore::ConversionSettings& s = m_settings;
+
+    auto* general = m_tree->InsertCategory(nullptr, QStringLiteral("Output General Options"),
+                                           QStringLiteral("General output options."));
+    general->SetColours(BackgroundColour, Qt::black);
+
+    auto* pageRange = m_tree->InsertList(general, QStringLiteral("Page Range"), QStringLiteral("Output page range."));
+    pageRange->AddChoice(QStringLiteral("All Pages"));
+    pageRange->AddChoice(QStringLiteral("Selected Pages"));
+    pageRange->SelectIndex(s.PageRange);
+
+    auto* beginPage = m_tree->InsertSpinner(pageRange, QStringLiteral("Begin Page"), QStringLiteral("Begin page."));
+    beginPage->SetValue(s.StartPage);
+    beginPage->SetLimits(1, 1000);
+    beginPage->SetReadOnly(s.PageRange == 0);
+
+    auto* endPage = m_tree->InsertSpinner(pageRange, QStringLiteral("End Page"), QStringLiteral("End page."));
+    endPage->SetValue(s.EndPage);
+    endPage->SetLimits(1, 1000);
+    endPage->SetReadOnly(s.PageRange == 0);
+
+    auto* openResults = m_tree->InsertList(
+        general, QStringLiteral("Open Results"),
+        QStringLiteral("Open the result image files directory when finished converting."));
+    openResults->AddChoice(QStringLiteral("Yes"));
+    openResults->AddChoice(QStringLiteral("No"));
+    openResults->SelectIndex(s.OpenResult);
+
+    auto* output = m_tree->InsertCategory(nullptr, QStringLiteral("Output Options"), QStringLiteral("Output options."));
+    output->SetColours(BackgroundColour, Qt::black);
+
+    auto* folder = m_tree->InsertFolder(
+        output, QStringLiteral("Output Directory"),
+        QStringLiteral("Output file directory. Save all the output files to this directory. "
+                       "Null for every pdf file directory."));
+    folder->SetFolder(QFile::decodeName(QByteArray::fromStdString(s.OutputDirectory)));
+    folder->SetBrowserTitle(QStringLiteral("Please select a folder to save result files. "
+                                           "All the output files will be saved to this folder."));
+    folder->SetBrowserFlags(FolderBrowseFlags);
+
+    auto* mode = m_tree->InsertList(output, QStringLiteral("Output Mode"),
+                                    QStringLiteral("Output mode. Image format(.ppm/.pbm, .jpg, .bmp, .gif and so on)."));
+    for (const char* choice : {"ppm/pbm", "jpg", "bmp", "gif", "png", "tif", "tga", "pcx"})
+        mode->AddChoice(QString::fromLatin1(choice));
+    mode->SelectIndex(s.ImagesFormat);
+
+    auto* quality = m_tree->InsertSpinner(mode, QStringLiteral("Jpeg Quality (%)"), QStringLiteral("Jpeg quality in percent."));
+    quality->SetValue(s.JpegQuality);
+    quality->SetLimits(1, 100);
+    quality->SetReadOnly(s.ImagesFormat != talvore::OutputJpg);
+
+    auto* gray = m_tree->InsertList(mode, QStringLiteral("Jpeg Gray Scale"), QStringLiteral("Generate gray scale jpg images."));
+    gray->AddChoice(QStringLiteral("True"));
+    gray->AddChoice(QStringLiteral("False"));
+    gray->SelectIndex(s.JpegGrayScale);
+    gray->SetReadOnly(s.ImagesFormat != talvore::OutputJpg);
+
+    m_tree->UpdateAllItems();
+    m_tree->ExpandAllItems();
+    return true;
 }
 
-void CRightView::ReadAllOptions() {}
+void CRightView::StoreItem(const OptionItem* item)
+{
+    auto listIndex = [item] { return static_cast<const OptionListItem*>(item)->SelectedIndex(); };
+    auto number = [item] { return static_cast<const OptionSpinnerItem*>(item)->Number(); };
+    switch (item->Id()) {
+    case ItemPageRange:
+        m_settings.PageRange = listIndex();
+        break;
+    case ItemBeginPage:
+        m_settings.StartPage = number();
+        break;
+    case ItemEndPage:
+        m_settings.EndPage = number();
+        break;
+    case ItemOpenResults:
+        m_settings.OpenResult = listIndex();
+        break;
+    case ItemOutputDirectory:
+        m_settings.OutputDirectory =
+            QFile::encodeName(static_cast<const OptionFolderItem*>(item)->Folder()).toStdString();
+        break;
+    case ItemOutputMode:
+        m_settings.ImagesFormat = listIndex();
+        break;
+    case ItemJpegQuality:
+        m_settings.JpegQuality = number();
+        break;
+    case ItemJpegGrayScale:
+        m_settings.JpegGrayScale = listIndex();
+        break;
+    default:
+        break;
+    }
+}
+
+void CRightView::SetReadOnly(int id, bool readOnly)
+{
+    if (OptionItem* item = m_tree->FindItem(id))
+        item->SetReadOnly(readOnly);
+}
+
+void CRightView::OnOptionChanged(OptionItem* item)
+{
+    if (!item || !m_tree)
+        return;
+    StoreItem(item);
+    if (item->Id() == ItemPageRange) {
+        SetReadOnly(ItemBeginPage, m_settings.PageRange == 0);
+        SetReadOnly(ItemEndPage, m_settings.PageRange == 0);
+    } else if (item->Id() == ItemOutputMode) {
+        SetReadOnly(ItemJpegQuality, m_settings.ImagesFormat != talvore::OutputJpg);
+        SetReadOnly(ItemJpegGrayScale, m_settings.ImagesFormat != talvore::OutputJpg);
+    }
+    m_tree->UpdateAllItems();
+}
+
+void CRightView::ReadAllOptions()
+{
+    if (!m_tree)
+        return;
+    for (int id = 1; id <= 16; ++id) {
+        const OptionItem* item = m_tree->FindItem(id);
+        if (!item)
+            break;
+        StoreItem(item);
+    }
+}
 
 int CRightView::PageRangeIndex() const
 {
-    return m_settings.PageRange;
+    if (!m_tree)
+        return m_settings.PageRange;
+    const auto* list = static_cast<const OptionListItem*>(m_tree->FindItem(ItemPageRange));
+    return list ? list->SelectedIndex() : m_settings.PageRange;
 }
 
-void CRightView::SetEndPageText(const QString&) {}
-
-void CRightView::OnOptionChanged(OptionItem*) {}
-
-void CRightView::StoreItem(OptionItem*) {}
-
-void CRightView::UpdateReadOnly() {}
+void CRightView::SetEndPageText(const QString& text)
+{
+    if (!m_tree)
+        return;
+    if (auto* spinner = static_cast<OptionSpinnerItem*>(m_tree->FindItem(ItemEndPage)))
+        spinner->SetText(text);
+    m_tree->UpdateAllItems();
+}
