@@ -1,0 +1,345 @@
+#include "filelist/FileList.h"
+
+#include "controls/CheckBoxGrid.h"
+#include "controls/MessageBoxes.h"
+#include "convert/PathParts.h"
+#include "filelist/FolderChooserDialog.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFont>
+#include <QHeaderView>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <climits>
+#include <filesystem>
+
+const int FileList::DefaultWidths[FileList::ColumnCount] = {25, 144, 100, 154, 110, 100};
+
+namespace {
+
+const char* const HeaderTexts[FileList::ColumnCount] = {
+    "", "File Name", "File Size", "Creation Date", "Owner Password", "User Password"};
+
+constexpr Qt::Alignment LeftCell = Qt::AlignLeft | Qt::AlignVCenter;
+constexpr Qt::Alignment RightCell = Qt::AlignRight | Qt::AlignVCenter;
+
+std::string ToNative(const QString& path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+QString DateText(const std::tm& local)
+{
+    char text[64];
+    if (std::strftime(text, sizeof text, "%H:%M:%S %m/%d/%Y", &local) == 0)
+        return QString();
+    return QString::fromUtf8(text);
+}
+
+QStringList RunOpenDialog(QWidget* parent)
+{
+    return QFileDialog::getOpenFileNames(parent, QString(), QString(),
+                                         QStringLiteral("PDF Files (*.pdf)"), nullptr,
+                                         QFileDialog::DontResolveSymlinks);
+}
+
+} // namespace
+
+QString FileSizeText(uint64_t bytes)
+{
+    const QString digits = QString::number(bytes / 1024);
+    QString grouped;
+    const int count = static_cast<int>(digits.size());
+    for (int i = 0; i < count; ++i) {
+        if (i > 0 && (count - i) % 3 == 0)
+            grouped += QLatin1Char(',');
+        grouped += digits[i];
+    }
+    return grouped + QStringLiteral(" KB");
+}
+
+FileList::FileList(CheckBoxGrid* grid, QWidget* dialogParent, QObject* parent)
+    : QObject(parent), m_grid(grid), m_dialogParent(dialogParent), m_openDialog(RunOpenDialog),
+      m_folderDialog([](QWidget* owner) { return FolderChooserDialog::ChooseFolder(owner); })
+{
+}
+
+void FileList::SetUpGrid()
+{
+    m_grid->clear();
+    m_grid->setRowCount(0);
+    m_grid->setColumnCount(ColumnCount);
+    QStringList headers;
+    for (const char* text : HeaderTexts)
+        headers << QString::fromLatin1(text);
+    m_grid->setHorizontalHeaderLabels(headers);
+
+    QHeaderView* header = m_grid->horizontalHeader();
+    QFont bold = m_grid->font();
+    bold.setPixelSize(14);
+    bold.setBold(true);
+    header->setFont(bold);
+    header->setDefaultAlignment(Qt::AlignCenter);
+    header->setTextElideMode(Qt::ElideRight);
+    header->setFixedHeight(RowHeight);
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setStretchLastSection(false);
+    header->setMinimumSectionSize(8);
+    for (int column = 0; column < ColumnCount; ++column)
+        m_grid->setColumnWidth(column, DefaultWidths[column]);
+
+    m_grid->verticalHeader()->setDefaultSectionSize(RowHeight);
+    m_grid->verticalHeader()->setMinimumSectionSize(RowHeight);
+    m_grid->setShowGrid(true);
+    m_grid->setWordWrap(false);
+    m_grid->setTextElideMode(Qt::ElideRight);
+    m_grid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
+                            QAbstractItemView::EditKeyPressed);
+    QPalette colours = m_grid->palette();
+    colours.setColor(QPalette::Base, Qt::white);
+    m_grid->setPalette(colours);
+    emit RowsChanged();
+}
+
+bool FileList::IsAlreadyImported(const QString& path) const
+{
+    for (const QString& listed : m_paths) {
+        if (listed == path) {
+            talvore::ShowMessage(m_dialogParent,
+                                 QStringLiteral("File: ") + path + QStringLiteral(" have been imported!"));
+            return true;
+        }
+    }
+    return false;
+}
+
+void FileList::AddFileRow(const QString& path)
+{
+    const int row = m_grid->rowCount() + 1; // data row of the new line
+    m_grid->setRowCount(row);
+    m_grid->SetCheckBoxCell(row, TickColumn, true);
+
+    const talvore::PathParts parts(ToNative(path));
+    const auto information = parts.GetFileInformation();
+    const QString texts[ColumnCount] = {
+        QString(),
+        QFile::decodeName(parts.FileName().c_str()),
+        FileSizeText(information ? information->Size : 0),
+        information ? DateText(information->CreationLocal) : QString(),
+        QString(),
+        QString(),
+    };
+    for (int column = 0; column < ColumnCount; ++column) {
+        QTableWidgetItem* cell = m_grid->item(row - 1, column);
+        if (!cell) {
+            cell = new QTableWidgetItem;
+            m_grid->setItem(row - 1, column, cell);
+        }
+        cell->setText(texts[column]);
+        const bool left = column == NameColumn || column == OwnerColumn || column == UserColumn;
+        cell->setTextAlignment(left ? LeftCell : RightCell);
+        Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+        if (column >= OwnerColumn)
+            flags |= Qt::ItemIsEditable;
+        cell->setFlags(flags);
+        if (column == NameColumn)
+            cell->setToolTip(path);
+    }
+    m_grid->setRowHeight(row - 1, RowHeight);
+}
+
+void FileList::ImportFile(const QString& path)
+{
+    // Longer paths cannot be opened on this platform; say so instead of
+    // listing a file the run would fail on.
+    if (QFile::encodeName(path).size() >= PATH_MAX) {
+        talvore::ShowMessage(m_dialogParent,
+                             QStringLiteral("File: ") + path + QStringLiteral(" has too long a path!"));
+        return;
+    }
+    if (IsAlreadyImported(path))
+        return;
+    m_paths.append(path);
+    AddFileRow(path);
+    emit RowsChanged();
+}
+
+void FileList::OpenFiles()
+{
+    const QStringList chosen = m_openDialog(m_dialogParent);
+    if (chosen.isEmpty())
+        return;
+    emit ProgressResetRequested();
+    for (const QString& path : chosen) {
+        const talvore::PathParts parts(ToNative(path));
+        const QString extension =
+            parts.Extension().empty() ? QString()
+                                      : QStringLiteral(".") + QFile::decodeName(parts.Extension().c_str());
+        if (extension.toLower() == QStringLiteral(".pdf"))
+            ImportFile(path);
+    }
+}
+
+void FileList::ImportDirectory()
+{
+    const QString folder = m_folderDialog(m_dialogParent);
+    if (folder.isEmpty())
+        return;
+    emit ProgressResetRequested();
+    ScanFolder(folder);
+}
+
+void FileList::ScanFolder(const QString& folder)
+{
+    std::vector<std::pair<uint64_t, uint64_t>> seen;
+    ScanFolderTree(folder, seen);
+}
+
+void FileList::ScanFolderTree(const QString& folder, std::vector<std::pair<uint64_t, uint64_t>>& seen)
+{
+    const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    // A folder link back into the tree would make the walk endless: each
+    // folder (device and inode) is walked once.
+    struct stat status {};
+    if (::stat(ToNative(prefix).c_str(), &status) != 0)
+        return;
+    const std::pair<uint64_t, uint64_t> identity{status.st_dev, status.st_ino};
+    if (std::find(seen.begin(), seen.end(), identity) != seen.end())
+        return;
+    seen.push_back(identity);
+
+    std::error_code error;
+    std::filesystem::directory_iterator entries(ToNative(prefix), error);
+    if (error)
+        return;
+    for (const std::filesystem::directory_iterator end; entries != end; entries.increment(error)) {
+        if (error)
+            break;
+        const std::string nativeName = entries->path().filename().string();
+        const QString name = QFile::decodeName(nativeName.c_str());
+        const QString fullPath = prefix + name;
+        std::error_code kindError;
+        if (entries->is_directory(kindError)) {
+            ScanFolderTree(fullPath, seen);
+            continue;
+        }
+        const auto dot = name.lastIndexOf(QLatin1Char('.'));
+        if (dot < 0)
+            continue;
+        if (name.mid(dot).toLower() == QStringLiteral(".pdf"))
+            ImportFile(fullPath);
+    }
+}
+
+void FileList::DropFiles(const QStringList& paths)
+{
+    for (const QString& path : paths) {
+        if (QFileInfo(path).isDir())
+            continue;
+        if (path.right(3).toLower() == QStringLiteral("pdf"))
+            ImportFile(path);
+    }
+}
+
+int FileList::FileCount() const
+{
+    return m_grid->rowCount();
+}
+
+QString FileList::PathOfRow(int row) const
+{
+    return row >= 1 && row <= m_paths.size() ? m_paths[row - 1] : QString();
+}
+
+QString FileList::OwnerPasswordOfRow(int row) const
+{
+    const QTableWidgetItem* cell = m_grid->item(row - 1, OwnerColumn);
+    return cell ? cell->text() : QString();
+}
+
+QString FileList::UserPasswordOfRow(int row) const
+{
+    const QTableWidgetItem* cell = m_grid->item(row - 1, UserColumn);
+    return cell ? cell->text() : QString();
+}
+
+bool FileList::IsTicked(int row) const
+{
+    return m_grid->IsChecked(row, TickColumn);
+}
+
+std::vector<talvore::RunEntry> FileList::TickedEntries() const
+{
+    std::vector<talvore::RunEntry> entries;
+    for (int row = 1; row <= FileCount(); ++row) {
+        if (!IsTicked(row))
+            continue;
+        talvore::RunEntry entry;
+        entry.Path = ToNative(PathOfRow(row));
+        entry.OwnerPassword = OwnerPasswordOfRow(row).toStdString();
+        entry.UserPassword = UserPasswordOfRow(row).toStdString();
+        entry.Row = row;
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+int FileList::LastHighlightedRow() const
+{
+    int first = 0, last = 0;
+    if (!m_grid->HighlightedRows(first, last))
+        return 0;
+    return last;
+}
+
+bool FileList::RemoveSelected()
+{
+    int first = 0, last = 0;
+    if (!m_grid->HighlightedRows(first, last))
+        return false;
+    // From the bottom up, so the rows still to test keep their numbers.
+    for (int row = last; row >= first; --row) {
+        if (!m_grid->IsRowHighlighted(row))
+            continue;
+        m_grid->removeRow(row - 1);
+        m_paths.removeAt(row - 1);
+    }
+    m_grid->viewport()->update();
+    emit RowsChanged();
+    return true;
+}
+
+void FileList::RemoveAll()
+{
+    m_paths.clear();
+    SetUpGrid();
+}
+
+void FileList::SelectCurrent()
+{
+    const int row = LastHighlightedRow();
+    if (row >= 1)
+        m_grid->SetChecked(row, TickColumn, true);
+}
+
+void FileList::SelectAll()
+{
+    for (int row = 1; row <= FileCount(); ++row)
+        m_grid->SetChecked(row, TickColumn, true);
+}
+
+void FileList::ClearAll()
+{
+    for (int row = 1; row <= FileCount(); ++row)
+        m_grid->SetChecked(row, TickColumn, false);
+}
+
+void FileList::InvertSelect()
+{
+    for (int row = 1; row <= FileCount(); ++row)
+        m_grid->SetChecked(row, TickColumn, !IsTicked(row));
+}
