@@ -1,11 +1,52 @@
 #include "app/PdfSummaryView.h"
 
 #include "app/CRightView.h"
+#include "controls/MessageBoxes.h"
+#include "pdfinfo/PdfSummary.h"
 
+#include <QColor>
+#include <QFile>
+#include <QTextCharFormat>
+#include <QTextCursor>
 #include <QTextEdit>
 
-void ShowPdfSummary(QTextEdit* box, const QString& path, CRightView*)
+namespace {
+
+// The control's default format with only the attributes in the piece's
+// mask set.
+QTextCharFormat FormatOf(const talvore::SummaryPiece& piece)
 {
-    if (box)
-        box->setPlainText(path + QLatin1Char('\n'));
+    QTextCharFormat format;
+    if (piece.Mask & talvore::SummaryMaskColour)
+        format.setForeground(QColor(piece.Colour.Red, piece.Colour.Green, piece.Colour.Blue));
+    if (piece.Mask & talvore::SummaryMaskBold)
+        format.setFontWeight(piece.Bold ? QFont::Bold : QFont::Normal);
+    if (piece.Mask & talvore::SummaryMaskUnderline)
+        format.setFontUnderline(piece.Underline);
+    return format;
+}
+
+} // namespace
+
+void ShowPdfSummary(QTextEdit* box, const QString& path, CRightView* panel)
+{
+    if (!box)
+        return;
+    const talvore::PdfSummary summary = talvore::MakePdfSummary(QFile::encodeName(path).toStdString());
+
+    box->clear();
+    QTextCursor cursor(box->document());
+    cursor.movePosition(QTextCursor::End);
+    for (const talvore::SummaryPiece& piece : summary.Pieces)
+        cursor.insertText(QString::fromUtf8(piece.Text.data(), static_cast<qsizetype>(piece.Text.size())),
+                          FormatOf(piece));
+    box->moveCursor(QTextCursor::Start);
+
+    if (!summary.Valid) {
+        talvore::ShowMessage(box->window(), QString::fromLatin1(talvore::NotValidPdfMessage),
+                             talvore::MessageIcon::Error);
+        return;
+    }
+    if (panel && panel->PageRangeIndex() == 0)
+        panel->SetEndPageText(QString::number(summary.PageCount));
 }
