@@ -2,7 +2,9 @@
 # up its sources by glob: files added to a folder need no CMake edit.
 
 add_library(talvore_options INTERFACE)
-target_compile_options(talvore_options INTERFACE -Wall -Wextra -Wpedantic -Wshadow=local)
+# -Wshadow=local is GCC spelling; clang (fuzz preset) has no such option.
+target_compile_options(talvore_options INTERFACE -Wall -Wextra -Wpedantic
+  $<$<CXX_COMPILER_ID:GNU>:-Wshadow=local>)
 if(TALVORE_WERROR)
   target_compile_options(talvore_options INTERFACE -Werror)
 endif()

@@ -5,12 +5,14 @@
 
 namespace talvore {
 
-PaletteSearch::PaletteSearch(const RgbQuad* entries, uint32_t count)
-    : cellStart_(kCellsPerAxis * kCellsPerAxis * kCellsPerAxis, 0),
-      cellCount_(kCellsPerAxis * kCellsPerAxis * kCellsPerAxis, 0), cacheKey_(kCacheSize, 0),
-      cacheIndex_(kCacheSize, 0) {
-    if (entries == nullptr) count = 0;
+PaletteSearch::PaletteSearch(const RgbQuad* entries, uint32_t count) {
+    if (entries == nullptr || count == 0) return;
     count = std::min<uint32_t>(count, 256);
+    constexpr size_t cells = size_t{kCellsPerAxis} * kCellsPerAxis * kCellsPerAxis;
+    cellStart_.assign(cells, 0);
+    cellCount_.assign(cells, 0);
+    cacheKey_.assign(kCacheSize, 0);
+    cacheIndex_.assign(kCacheSize, 0);
     entries_.reserve(count);
     for (uint32_t i = 0; i < count; ++i)
         entries_.push_back(Entry{entries[i].blue, entries[i].green, entries[i].red});

@@ -562,7 +562,9 @@ bool RasterImage::DecreaseBpp(uint32_t bits, bool diffuse, const RgbQuad* palett
     const RgbQuad* entries = target->PaletteEntries();
     uint32_t m = target->ColorsImportant() != 0 ? target->ColorsImportant() : target->ColorsUsed();
     m = std::min(m, target->ColorsUsed());
-    PaletteSearch search(entries, m);
+    // Small images are not worth the search structure; both give the same answers.
+    const bool small = uint64_t{width} * height < 16384;
+    PaletteSearch search(small ? nullptr : entries, small ? 0 : m);
     RasterInfo& cache = target->info_;
     const bool source24 = header_.bitCount == 24;
     if (target->BitsPerPixel() == 24) {
@@ -585,7 +587,7 @@ bool RasterImage::DecreaseBpp(uint32_t bits, bool diffuse, const RgbQuad* palett
             if (cache.lastValid && cache.lastColour == colour) {
                 index = cache.lastIndex;
             } else {
-                index = search.Nearest(colour);
+                index = small ? NearestPaletteEntry(entries, m, colour) : search.Nearest(colour);
                 cache.lastColour = colour;
                 cache.lastIndex = index;
                 cache.lastValid = true;
