@@ -99,12 +99,14 @@ void WriteProfileText(const std::string& path, const char* key, const std::strin
 }
 
 // The file's creation time: its birth time where the file system records
-// one, else its last status change.
+// one, else its last status change (as the file list reports it).
 bool CreationTime(int fd, std::time_t& when)
 {
     struct statx info {};
     if (statx(fd, "", AT_EMPTY_PATH, STATX_BTIME | STATX_CTIME, &info) == 0) {
-        when = (info.stx_mask & STATX_BTIME) ? info.stx_btime.tv_sec : info.stx_ctime.tv_sec;
+        // A birth time of 0 is what some file systems report for none.
+        const bool hasBirth = (info.stx_mask & STATX_BTIME) != 0 && info.stx_btime.tv_sec != 0;
+        when = hasBirth ? info.stx_btime.tv_sec : info.stx_ctime.tv_sec;
         return true;
     }
     struct stat status {};
@@ -342,8 +344,12 @@ void CTipDialog::OnClose()
 
 QRect CTipDialog::DialogUnits(int x, int y, int width, int height) const
 {
+    // The base units as dialog templates define them: the average width of
+    // the 52 letters and the font's height.
     const QFontMetrics metrics(font());
-    const int baseX = std::max(1, metrics.averageCharWidth());
+    const int letters =
+        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int baseX = std::max(1, (letters / 26 + 1) / 2);
     const int baseY = std::max(1, metrics.height());
     auto horizontal = [baseX](int units) { return (units * baseX + 2) / 4; };
     auto vertical = [baseY](int units) { return (units * baseY + 4) / 8; };

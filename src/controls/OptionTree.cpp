@@ -220,7 +220,7 @@ OptionFolderItem::OptionFolderItem(OptionTree& tree, int id, OptionItem* parent,
     : OptionItem(tree, Kind::Folder, id, parent, row), m_field(new QLineEdit)
 {
     m_field->setReadOnly(true);
-    m_field->setPlaceholderText(QStringLiteral("(folder of each PDF file)"));
+    m_field->setPlaceholderText(QStringLiteral("(each PDF's own folder)"));
     QAction* browse =
         m_field->addAction(tree.style()->standardIcon(QStyle::SP_DirOpenIcon), QLineEdit::TrailingPosition);
     browse->setToolTip(QStringLiteral("Choose a folder"));

@@ -34,7 +34,9 @@ std::optional<FileInformation> PathParts::GetFileInformation() const {
     if ((info.stx_mode & S_IFMT) == S_IFDIR) return std::nullopt;
     FileInformation result;
     result.Size = info.stx_size;
-    const bool hasBirth = (info.stx_mask & STATX_BTIME) != 0;
+    // Some file systems (image layers among them) report a birth time of 0:
+    // not recorded, so the status change stands in as for none at all.
+    const bool hasBirth = (info.stx_mask & STATX_BTIME) != 0 && info.stx_btime.tv_sec != 0;
     result.CreationTime = static_cast<std::time_t>(hasBirth ? info.stx_btime.tv_sec : info.stx_ctime.tv_sec);
     result.LastAccessTime = static_cast<std::time_t>(info.stx_atime.tv_sec);
     result.LastWriteTime = static_cast<std::time_t>(info.stx_mtime.tv_sec);

@@ -64,7 +64,8 @@ QString ExpectedStamp(const QString& path)
     struct statx info {};
     if (statx(AT_FDCWD, QFile::encodeName(path).constData(), 0, STATX_BTIME | STATX_CTIME, &info) != 0)
         return {};
-    const std::time_t when = (info.stx_mask & STATX_BTIME) ? info.stx_btime.tv_sec : info.stx_ctime.tv_sec;
+    const bool hasBirth = (info.stx_mask & STATX_BTIME) != 0 && info.stx_btime.tv_sec != 0;
+    const std::time_t when = hasBirth ? info.stx_btime.tv_sec : info.stx_ctime.tv_sec;
     char text[64] = {};
     ctime_r(&when, text);
     return QString::fromLatin1(text).trimmed();
