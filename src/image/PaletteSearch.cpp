@@ -46,14 +46,26 @@ uint32_t PaletteSearch::BuildCell(uint32_t cell) {
         bound = std::min(bound, far);
     }
     const uint32_t start = static_cast<uint32_t>(candidates_.size());
+    struct Candidate {
+        int near;
+        uint8_t index;
+    };
+    std::vector<Candidate> found;
     for (size_t i = 0; i < entries_.size(); ++i) {
         const Entry& e = entries_[i];
         const int near =
             NearAxis(e.blue, b0, b1) + NearAxis(e.green, g0, g1) + NearAxis(e.red, r0, r1);
-        if (near <= bound) candidates_.push_back(static_cast<uint8_t>(i));
+        if (near <= bound) found.push_back(Candidate{near, static_cast<uint8_t>(i)});
+    }
+    // Nearest first, so a search can stop once no later candidate can win.
+    std::stable_sort(found.begin(), found.end(),
+                     [](const Candidate& a, const Candidate& b) { return a.near < b.near; });
+    for (const Candidate& c : found) {
+        candidates_.push_back(c.index);
+        candidateNear_.push_back(c.near);
     }
     cellStart_[cell] = start + 1;
-    cellCount_[cell] = static_cast<uint16_t>(candidates_.size() - start);
+    cellCount_[cell] = static_cast<uint16_t>(found.size());
     return start;
 }
 
@@ -61,7 +73,7 @@ uint8_t PaletteSearch::Nearest(RgbQuad colour) {
     if (entries_.empty()) return 0;
     const uint32_t key = (uint32_t{colour.red} << 16 | uint32_t{colour.green} << 8 | colour.blue) |
                          (1u << 24);
-    const uint32_t slot = (key * 2654435761u) >> (32 - 15);
+    const uint32_t slot = (key * 2654435761u) >> (32 - kCacheBits);
     if (cacheKey_[slot] == key) return cacheIndex_[slot];
 
     const uint32_t cell = (uint32_t{colour.red} >> kCellBits) * kCellsPerAxis * kCellsPerAxis +
@@ -71,18 +83,23 @@ uint8_t PaletteSearch::Nearest(RgbQuad colour) {
     const uint8_t* candidate = candidates_.data() + start;
     const uint32_t n = cellCount_[cell];
 
-    int best = 200000;
+    // Candidates come in order of their distance bound, not of index: the
+    // smallest distance wins and, among equal ones, the lowest index, which
+    // is what the plain in-order search answers.
+    const int* near = candidateNear_.data() + start;
+    int best = INT32_MAX;
     uint8_t bestIndex = 0;
     for (uint32_t k = 0; k < n; ++k) {
-        const Entry& e = entries_[candidate[k]];
+        if (near[k] > best) break;
+        const uint8_t index = candidate[k];
+        const Entry& e = entries_[index];
         const int db = e.blue - colour.blue;
         const int dg = e.green - colour.green;
         const int dr = e.red - colour.red;
         const int d = db * db + dg * dg + dr * dr;
-        if (d < best) {
+        if (d < best || (d == best && index < bestIndex)) {
             best = d;
-            bestIndex = candidate[k];
-            if (d == 0) break;
+            bestIndex = index;
         }
     }
     cacheKey_[slot] = key;
