@@ -4,12 +4,15 @@
 
 #include <Error.h>
 #include <GfxState.h>
+#include <Object.h>
 #include <Stream.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <memory>
+#include <unistd.h>
 #include <utility>
 
 namespace talvore {
@@ -39,6 +42,71 @@ uint64_t PackedDataBytes(int width, int comps, int bits, int height) {
     rowBytes = rowBits / 8 + (rowBits % 8 != 0);
     if (!CheckedMul(rowBytes, uint64_t(height), &total)) return UINT64_MAX;
     return total;
+}
+
+// The core's own inflater is several times slower than zlib. The bytes
+// beneath a Flate filter without predictor go through zlib instead; any
+// complaint from zlib (a bad header, bad data, data ending before the
+// deflate end, a bad checksum) sends the image back through the core's
+// stream from the start, so the file comes out the same byte for byte.
+class FastInflate {
+public:
+    // Inline data is left to the core: zlib would read past the image.
+    static bool Applies(Stream* str, bool inlineImg) {
+        if (inlineImg || str->getKind() != strFlate || !str->getNextStream()) return false;
+        Dict* dict = str->getDict();
+        if (!dict) return false;
+        return dict->lookup("DecodeParms").isNull() && dict->lookup("DP").isNull();
+    }
+
+    explicit FastInflate(Stream* flate) : m_below(flate->getNextStream()), m_input(new unsigned char[kCopyBlock]) {
+        m_below->reset();
+        m_failed = inflateInit(&m_z) != Z_OK;
+    }
+    ~FastInflate() {
+        inflateEnd(&m_z);
+        m_below->close();
+    }
+    FastInflate(const FastInflate&) = delete;
+    FastInflate& operator=(const FastInflate&) = delete;
+
+    // Up to size decoded bytes; fewer only at the end of the data.
+    size_t Read(unsigned char* out, size_t size) {
+        m_z.next_out = out;
+        m_z.avail_out = static_cast<uInt>(size);
+        while (m_z.avail_out > 0 && !m_end && !m_failed) {
+            if (m_z.avail_in == 0) {
+                const int got = m_below->doGetChars(static_cast<int>(kCopyBlock), m_input.get());
+                if (got <= 0) {
+                    m_failed = true; // the data ends before the deflate end
+                    break;
+                }
+                m_z.next_in = m_input.get();
+                m_z.avail_in = static_cast<uInt>(got);
+            }
+            const int result = inflate(&m_z, Z_NO_FLUSH);
+            if (result == Z_STREAM_END) {
+                m_end = true;
+            } else if (result != Z_OK && result != Z_BUF_ERROR) {
+                m_failed = true;
+            }
+        }
+        return size - m_z.avail_out;
+    }
+    bool Failed() const { return m_failed; }
+
+private:
+    Stream* m_below;
+    std::unique_ptr<unsigned char[]> m_input;
+    z_stream m_z{};
+    bool m_end = false;
+    bool m_failed = false;
+};
+
+// Back to just after the header, for a second pass through the core.
+bool Rewind(FILE* file, long position) {
+    return position >= 0 && std::fflush(file) == 0 && ftruncate(fileno(file), position) == 0 &&
+           std::fseek(file, position, SEEK_SET) == 0;
 }
 
 uint8_t ToByte(GfxColorComp component) {
@@ -132,36 +200,53 @@ void ImageDumpOutputDev::DumpRawJpeg(Stream* str) {
     Finish(file, ok, DumpKind::Jpeg);
 }
 
-bool ImageDumpOutputDev::WritePackedBits(FILE* file, Stream* str, int width, int height, uint8_t xorMask) {
+bool ImageDumpOutputDev::WritePackedBits(FILE* file, Stream* str, int width, int height, uint8_t xorMask,
+                                         bool inlineImg) {
     const size_t rowBytes = (static_cast<size_t>(width) + 7) / 8;
     const uint64_t total = uint64_t(rowBytes) * uint64_t(height); // checked by the caller
     // What a missing byte becomes: end of stream exclusive-ored with the mask.
     const uint8_t padding = static_cast<uint8_t>(0xFF ^ xorMask);
     std::unique_ptr<unsigned char[]> buffer(new unsigned char[kCopyBlock]);
     bool ok = std::fprintf(file, "P4\n%d %d\n", width, height) > 0;
-    str->reset();
-    uint64_t left = total;
-    bool ended = false;
-    while (left > 0) {
-        const size_t want = static_cast<size_t>(std::min<uint64_t>(left, kCopyBlock));
-        size_t got = 0;
-        if (!ended) {
-            const int n = str->doGetChars(static_cast<int>(want), buffer.get());
-            got = n > 0 ? static_cast<size_t>(n) : 0;
+
+    auto copy = [&](auto&& read) {
+        uint64_t left = total;
+        bool ended = false;
+        while (left > 0) {
+            const size_t want = static_cast<size_t>(std::min<uint64_t>(left, kCopyBlock));
+            const size_t got = ended ? 0 : read(buffer.get(), want);
             if (got < want) ended = true;
+            if (xorMask != 0) {
+                for (size_t i = 0; i < got; ++i) buffer[i] ^= xorMask;
+            }
+            std::memset(buffer.get() + got, padding, want - got);
+            ok = ok && std::fwrite(buffer.get(), 1, want, file) == want;
+            left -= want;
         }
-        if (xorMask != 0) {
-            for (size_t i = 0; i < got; ++i) buffer[i] ^= xorMask;
+    };
+
+    if (FastInflate::Applies(str, inlineImg)) {
+        const long dataStart = std::ftell(file);
+        bool failed = false;
+        {
+            FastInflate inflater(str);
+            copy([&](unsigned char* out, size_t size) { return inflater.Read(out, size); });
+            failed = inflater.Failed();
         }
-        std::memset(buffer.get() + got, padding, want - got);
-        ok = ok && std::fwrite(buffer.get(), 1, want, file) == want;
-        left -= want;
+        if (!failed) return ok;
+        if (!Rewind(file, dataStart)) return false;
     }
+    str->reset();
+    copy([&](unsigned char* out, size_t size) {
+        const int n = str->doGetChars(static_cast<int>(size), out);
+        return n > 0 ? static_cast<size_t>(n) : size_t{0};
+    });
     str->close();
     return ok;
 }
 
-bool ImageDumpOutputDev::WriteRgb(FILE* file, Stream* str, int width, int height, GfxImageColorMap* colorMap) {
+bool ImageDumpOutputDev::WriteRgb(FILE* file, Stream* str, int width, int height, GfxImageColorMap* colorMap,
+                                  bool inlineImg) {
     const int comps = colorMap->getNumPixelComps();
     const int bits = colorMap->getBits();
     bool ok = std::fprintf(file, "P6\n%d %d\n255\n", width, height) > 0;
@@ -183,9 +268,45 @@ bool ImageDumpOutputDev::WriteRgb(FILE* file, Stream* str, int width, int height
         path = comps == 1 ? Path::Table1 : Path::TableRgb;
     }
 
+    std::unique_ptr<uint8_t[]> row(new uint8_t[static_cast<size_t>(width) * 3]);
+    auto convertRow = [&](const unsigned char* line) {
+        uint8_t* out = row.get();
+        if (path == Path::Table1) {
+            for (int x = 0; x < width; ++x, out += 3) std::memcpy(out, table[line[x]].data(), 3);
+        } else {
+            for (int x = 0; x < width; ++x, out += 3, line += 3) {
+                out[0] = table[line[0]][0];
+                out[1] = table[line[1]][1];
+                out[2] = table[line[2]][2];
+            }
+        }
+    };
+
+    // 8-bit samples are the decoded bytes themselves, row after row; a
+    // missing byte reads as end of stream (0xFF), as the core's image
+    // stream has it.
+    if (bits == 8 && path != Path::PerPixel && FastInflate::Applies(str, inlineImg)) {
+        const long dataStart = std::ftell(file);
+        const size_t lineBytes = static_cast<size_t>(width) * static_cast<size_t>(comps);
+        std::unique_ptr<unsigned char[]> line(new unsigned char[lineBytes]);
+        bool failed = false;
+        bool written = ok;
+        {
+            FastInflate inflater(str);
+            for (int y = 0; y < height && !failed; ++y) {
+                const size_t got = inflater.Read(line.get(), lineBytes);
+                failed = inflater.Failed();
+                std::memset(line.get() + got, 0xFF, lineBytes - got);
+                convertRow(line.get());
+                written = written && std::fwrite(row.get(), 1, width * size_t{3}, file) == width * size_t{3};
+            }
+        }
+        if (!failed) return written;
+        if (!Rewind(file, dataStart)) return false;
+    }
+
     ImageStream image(str, width, comps, bits);
     image.reset();
-    std::unique_ptr<uint8_t[]> row(new uint8_t[static_cast<size_t>(width) * 3]);
     std::array<unsigned char, gfxColorMaxComps> last{};
     std::array<uint8_t, 3> lastRgb{};
     bool haveLast = false;
@@ -197,18 +318,9 @@ bool ImageDumpOutputDev::WriteRgb(FILE* file, Stream* str, int width, int height
             break;
         }
         uint8_t* out = row.get();
-        switch (path) {
-        case Path::Table1:
-            for (int x = 0; x < width; ++x, out += 3) std::memcpy(out, table[line[x]].data(), 3);
-            break;
-        case Path::TableRgb:
-            for (int x = 0; x < width; ++x, out += 3, line += 3) {
-                out[0] = table[line[0]][0];
-                out[1] = table[line[1]][1];
-                out[2] = table[line[2]][2];
-            }
-            break;
-        case Path::PerPixel:
+        if (path != Path::PerPixel) {
+            convertRow(line);
+        } else {
             for (int x = 0; x < width; ++x, out += 3, line += comps) {
                 // Runs of one colour are common; the conversion is not cheap.
                 if (!haveLast || std::memcmp(line, last.data(), static_cast<size_t>(comps)) != 0) {
@@ -220,7 +332,6 @@ bool ImageDumpOutputDev::WriteRgb(FILE* file, Stream* str, int width, int height
                 }
                 std::memcpy(out, lastRgb.data(), 3);
             }
-            break;
         }
         ok = ok && std::fwrite(row.get(), 1, static_cast<size_t>(width) * 3, file) == static_cast<size_t>(width) * 3;
     }
@@ -246,7 +357,7 @@ void ImageDumpOutputDev::drawImageMask(GfxState*, Object*, Stream* str, int widt
         if (inlineImg) ConsumeInlineData(str, data);
         return;
     }
-    Finish(file, WritePackedBits(file, str, width, height, 0x00), DumpKind::Pbm);
+    Finish(file, WritePackedBits(file, str, width, height, 0x00, inlineImg), DumpKind::Pbm);
 }
 
 void ImageDumpOutputDev::drawImage(GfxState*, Object*, Stream* str, int width, int height, GfxImageColorMap* colorMap,
@@ -272,9 +383,9 @@ void ImageDumpOutputDev::drawImage(GfxState*, Object*, Stream* str, int width, i
         return;
     }
     if (bilevel) {
-        Finish(file, WritePackedBits(file, str, width, height, 0xFF), DumpKind::Pbm);
+        Finish(file, WritePackedBits(file, str, width, height, 0xFF, inlineImg), DumpKind::Pbm);
     } else {
-        const bool written = WriteRgb(file, str, width, height, colorMap);
+        const bool written = WriteRgb(file, str, width, height, colorMap, inlineImg);
         Finish(file, written, DumpKind::Ppm);
     }
 }

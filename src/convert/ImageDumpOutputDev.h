@@ -89,8 +89,8 @@ private:
     // and reports the write error.
     void Finish(FILE* file, bool written, DumpKind kind);
     void DumpRawJpeg(Stream* str);
-    bool WritePackedBits(FILE* file, Stream* str, int width, int height, uint8_t xorMask);
-    bool WriteRgb(FILE* file, Stream* str, int width, int height, GfxImageColorMap* colorMap);
+    bool WritePackedBits(FILE* file, Stream* str, int width, int height, uint8_t xorMask, bool inlineImg);
+    bool WriteRgb(FILE* file, Stream* str, int width, int height, GfxImageColorMap* colorMap, bool inlineImg);
 
     std::string m_fileRoot;
     std::string m_fileName;

@@ -55,8 +55,8 @@ public:
                 scanner.Feed(buffer.data(), static_cast<size_t>(got));
             }
             stream->close();
-            // The content parser reads a page's streams as one text: a token
-            // may span them, which the scanner allows for.
+            // The content parser ends a token where a stream ends.
+            scanner.Finish();
         }
         scanner.Finish();
         if (scanner.HasInlineImage()) return true;

@@ -260,3 +260,70 @@ TEST_F(ImageDumpTest, SizeLimitSkipsImageAndUsesUpItsNumber) {
 
 } // namespace
 } // namespace talvore
+
+namespace talvore {
+namespace {
+
+TEST_F(ImageDumpTest, FlateShortcutMatchesTheCoreOnGoodAndBrokenData) {
+    // The same images once with a plain Flate filter (taken through zlib)
+    // and once with an empty predictor entry (taken through the core's
+    // stream): the files must agree byte for byte, broken data included.
+    struct Image {
+        const char* name;
+        int width, height;
+        const char* colorSpace; // null: stencil mask
+        int bits;
+    } images[] = {
+        {"rgb", 37, 11, "/DeviceRGB", 8},
+        {"grey", 50, 7, "/DeviceGray", 8},
+        {"bilevel", 29, 9, "/DeviceGray", 1},
+        {"mask", 23, 5, nullptr, 1},
+        {"indexed 4-bit", 13, 6, "[/Indexed /DeviceRGB 15 <00FF00FF00007777777711223344556677889900AABBCCDDEEFF"
+                                 "0102030405060708090A0B0C0D0E0F101112131415161718191A1B1C>]", 4},
+    };
+    for (const Image& image : images) {
+        const int comps = image.colorSpace && std::string(image.colorSpace) == "/DeviceRGB" ? 3 : 1;
+        const size_t bytes = static_cast<size_t>((image.width * comps * image.bits + 7) / 8) * image.height;
+        const std::string samples = GradientSamples(static_cast<int>(bytes), 1, 1, 3);
+        const std::string good = Deflate(samples);
+        std::string corrupt = good;
+        corrupt[corrupt.size() / 2] ^= 0x5a;
+        std::string badChecksum = good;
+        badChecksum.back() ^= 1;
+        std::string badHeader = good;
+        badHeader[0] = 0x79;
+        const std::pair<const char*, std::string> variants[] = {
+            {"good", good},
+            {"truncated", good.substr(0, good.size() / 2)},
+            {"corrupt", corrupt},
+            {"bad checksum", badChecksum},
+            {"bad header", badHeader},
+            {"short", Deflate(samples.substr(0, bytes / 3))},
+            {"long", Deflate(samples + samples)},
+            {"empty", ""},
+        };
+        for (const auto& [variant, data] : variants) {
+            SCOPED_TRACE(std::string(image.name) + ", " + variant);
+            std::string files[2];
+            for (int withParms = 0; withParms < 2; ++withParms) {
+                PdfWriter writer;
+                const std::string extra = withParms ? "/DecodeParms << /Predictor 1 >>" : "";
+                const int object = image.colorSpace
+                                       ? writer.AddImage(image.width, image.height, image.colorSpace, image.bits,
+                                                         "/FlateDecode", data, extra)
+                                       : writer.AddImageMask(image.width, image.height, "/FlateDecode", data, extra);
+                writer.AddPage(DrawXObject("I"), XObjectResources({{"I", object}}));
+                ASSERT_TRUE(writer.WriteFile(pdf));
+                TemporaryFolder out;
+                const Dump dump = DumpPdf(pdf, out.Path() + "/", false);
+                ASSERT_EQ(dump.written.size(), 1u);
+                files[withParms] = ReadWholeFile(dump.written[0].Path);
+            }
+            EXPECT_EQ(files[0], files[1]);
+            EXPECT_GT(files[0].size(), bytes);
+        }
+    }
+}
+
+} // namespace
+} // namespace talvore
