@@ -1,6 +1,7 @@
 #include "image/RasterImageJAS.h"
 
 #include "image/CheckedMath.h"
+#include "image/StreamReader.h"
 
 #include <algorithm>
 #include <climits>
@@ -14,66 +15,7 @@ namespace {
 constexpr const char* kUnknownFormat = "error: unknowm format";
 constexpr const char* kCannotLoad = "error: cannot load image data";
 
-// Buffered input over a ByteStream: the header and plain samples are parsed
-// a byte at a time, which must not mean a virtual call per byte.
-class PnmInput {
-public:
-    explicit PnmInput(ByteStream* file) : file_(file), buffer_(kBufferSize) {}
-
-    int Peek() {
-        if (position_ == length_ && !Fill()) return -1;
-        return buffer_[position_];
-    }
-    int Get() {
-        const int c = Peek();
-        if (c >= 0) ++position_;
-        return c;
-    }
-    // Copies up to n bytes; answers how many there were.
-    size_t ReadBytes(uint8_t* out, size_t n) {
-        size_t done = 0;
-        while (done < n) {
-            if (position_ == length_) {
-                // Large remainders go straight to the caller's row.
-                if (n - done >= kBufferSize) {
-                    const size_t got = file_->Read(out + done, 1, n - done);
-                    done += got;
-                    break;
-                }
-                if (!Fill()) break;
-            }
-            const size_t take = std::min(n - done, length_ - position_);
-            std::memcpy(out + done, buffer_.data() + position_, take);
-            position_ += take;
-            done += take;
-        }
-        return done;
-    }
-    // Bytes still to come, or -1 when the stream cannot say.
-    int64_t Remaining() {
-        const int32_t size = file_->Size();
-        const int32_t tell = file_->Tell();
-        if (size < 0 || tell < 0) return -1;
-        return std::max<int64_t>(0, int64_t{size} - tell) + static_cast<int64_t>(length_ - position_);
-    }
-
-private:
-    static constexpr size_t kBufferSize = 65536;
-
-    bool Fill() {
-        if (atEnd_) return false;
-        position_ = 0;
-        length_ = file_->Read(buffer_.data(), 1, buffer_.size());
-        if (length_ == 0) atEnd_ = true;
-        return length_ != 0;
-    }
-
-    ByteStream* file_;
-    std::vector<uint8_t> buffer_;
-    size_t position_ = 0;
-    size_t length_ = 0;
-    bool atEnd_ = false;
-};
+using PnmInput = StreamReader;
 
 bool IsSpace(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 
