@@ -8,24 +8,22 @@
 #include <Stream.h>
 
 #include <array>
+#include <set>
 #include <utility>
 #include <vector>
 
 namespace talvore {
 namespace {
 
-bool IsWhite(unsigned char c) {
-    return c == 0 || c == '\t' || c == '\n' || c == '\f' || c == '\r' || c == ' ';
-}
-
-bool IsDelimiter(unsigned char c) {
-    switch (c) {
-    case '(': case ')': case '<': case '>': case '[': case ']': case '{': case '}': case '/': case '%':
-        return true;
-    default:
-        return false;
+// The content lexer's classes: white space and delimiters end a token.
+constexpr std::array<bool, 256> MakeSeparators() {
+    std::array<bool, 256> table{};
+    for (unsigned char c : {'\0', '\t', '\n', '\f', '\r', ' ', '(', ')', '<', '>', '[', ']', '{', '}', '/', '%'}) {
+        table[static_cast<size_t>(c)] = true;
     }
+    return table;
 }
+constexpr std::array<bool, 256> kSeparators = MakeSeparators();
 
 // A (form, inherited resources) pair is scanned once; a form without
 // resources of its own reads the ones it was called with.
@@ -139,7 +137,7 @@ private:
 void ContentScanner::Feed(const unsigned char* data, size_t size) {
     for (size_t i = 0; i < size; ++i) {
         const unsigned char c = data[i];
-        if (IsWhite(c) || IsDelimiter(c)) {
+        if (kSeparators[c]) {
             EndToken();
             if (c == '/') {
                 m_inToken = true;
@@ -166,8 +164,8 @@ void ContentScanner::EndToken() {
         // The parser's reading of "#" escapes (malformed ones included) is
         // not worth copying: such a name may stand for any resource.
         if (m_token.find('#') != std::string::npos) m_anyName = true;
-        m_names.insert(m_token.substr(1));
-    } else if (m_token == "BI") {
+        m_names.emplace(m_token, 1);
+    } else if (m_token.size() == 2 && m_token[0] == 'B' && m_token[1] == 'I') {
         m_inlineImage = true;
     }
     m_token.clear();

@@ -11,8 +11,8 @@
 // followed: the device does not dump what they draw.
 #pragma once
 
-#include <set>
 #include <string>
+#include <unordered_set>
 
 class PDFDoc;
 
@@ -38,7 +38,7 @@ private:
     bool m_inToken = false;
     bool m_inlineImage = false;
     bool m_anyName = false;
-    std::set<std::string> m_names;
+    std::unordered_set<std::string> m_names;
 };
 
 } // namespace talvore

@@ -327,3 +327,27 @@ TEST_F(ImageDumpTest, FlateShortcutMatchesTheCoreOnGoodAndBrokenData) {
 
 } // namespace
 } // namespace talvore
+
+namespace talvore {
+namespace {
+
+TEST_F(ImageDumpTest, MaskedImagesGiveTheImageOnly) {
+    // A soft mask, an explicit stencil mask and a colour-key mask: the core
+    // hands over the image; the mask itself is not a file of its own.
+    PdfWriter writer;
+    const int softMask = writer.AddImage(4, 4, "/DeviceGray", 8, "", std::string(16, '\x80'));
+    const int stencil = writer.AddImageMask(4, 4, "", std::string(4, '\xa0'));
+    const std::string rgb = GradientSamples(4, 4, 3);
+    const int a = writer.AddImage(4, 4, "/DeviceRGB", 8, "", rgb, "/SMask " + std::to_string(softMask) + " 0 R");
+    const int b = writer.AddImage(4, 4, "/DeviceRGB", 8, "", rgb, "/Mask " + std::to_string(stencil) + " 0 R");
+    const int c = writer.AddImage(4, 4, "/DeviceRGB", 8, "", rgb, "/Mask [0 10 0 10 0 10]");
+    writer.AddPage(DrawXObject("A") + DrawXObject("B") + DrawXObject("C"),
+                   XObjectResources({{"A", a}, {"B", b}, {"C", c}}));
+    ASSERT_TRUE(writer.WriteFile(pdf));
+    const Dump dump = DumpPdf(pdf, root, true);
+    ASSERT_EQ(dump.written.size(), 3u);
+    for (const DumpedFile& file : dump.written) EXPECT_EQ(ReadWholeFile(file.Path), PpmOf(4, 4, rgb)) << file.Path;
+}
+
+} // namespace
+} // namespace talvore
