@@ -100,6 +100,8 @@ RasterImage::~RasterImage() {
 }
 
 void RasterImage::InitDefaults(uint32_t formatId) {
+    // Run again on a live image, it must not leak the block it owns.
+    if (!IsSharedView()) std::free(block_);
     block_ = nullptr;
     header_ = BitmapInfoHeader{};
     info_ = RasterInfo{};
