@@ -285,8 +285,6 @@ OptionTree::~OptionTree()
 {
     // Editors losing the focus while they are torn down must not commit.
     m_destroying = true;
-    for (auto& item : m_items)
-        m_view->removeItemWidget(item->Row(), 1);
 }
 
 template <class Item>

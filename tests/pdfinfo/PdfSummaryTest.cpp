@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace fs = std::filesystem;
 using namespace talvore;
@@ -285,4 +288,52 @@ TEST_F(SummaryFiles, OwnerRestrictedPermissions)
         ASSERT_EQ(summary.Pieces.size(), 8u);
         EXPECT_EQ(summary.Pieces[7].Text, PermissionLines(c.Print, c.Change, c.Copy, c.Notes)) << c.Name;
     }
+}
+
+TEST_F(SummaryFiles, DamagedFilesNeverCrash)
+{
+    tinypdf::Spec spec;
+    spec.PageCrop = tinypdf::Box{0, 0, 306, 792};
+    spec.Pages = 2;
+    const std::string good = tinypdf::Build(spec);
+    const std::string path = (m_dir / "damaged.pdf").string();
+    // Truncated at every length, then single bytes overwritten.
+    for (size_t length = 0; length < good.size(); length += 7) {
+        ASSERT_TRUE(tinypdf::Write(path, good.substr(0, length)));
+        const PdfSummary summary = MakePdfSummary(path);
+        ASSERT_TRUE(summary.Pieces.size() == 5 || summary.Pieces.size() == 8) << length;
+        EXPECT_GE(summary.PageCount, 0);
+    }
+    for (size_t at = 0; at < good.size(); at += 5) {
+        std::string bytes = good;
+        bytes[at] = static_cast<char>(bytes[at] ^ 0x5A);
+        ASSERT_TRUE(tinypdf::Write(path, bytes));
+        const PdfSummary summary = MakePdfSummary(path);
+        ASSERT_TRUE(summary.Pieces.size() == 5 || summary.Pieces.size() == 8) << at;
+    }
+}
+
+TEST_F(SummaryFiles, ReportsOnSeveralThreadsAtOnce)
+{
+    // A report asked for while a run uses the core on its worker thread.
+    tinypdf::Spec spec;
+    spec.Pages = 4;
+    const std::string path = WritePdf("shared.pdf", spec);
+    const PdfSummary expected = MakePdfSummary(path);
+    ASSERT_TRUE(expected.Valid);
+    std::vector<std::thread> threads;
+    std::atomic<int> mismatches{0};
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 25; ++i) {
+                const PdfSummary summary = MakePdfSummary(path);
+                if (!summary.Valid || summary.Pieces.size() != 8 ||
+                    summary.Pieces[5].Text != expected.Pieces[5].Text)
+                    ++mismatches;
+            }
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(mismatches.load(), 0);
 }
