@@ -271,6 +271,8 @@ OptionTree::OptionTree(int controlId, QWidget* parent)
     m_view->setRootIsDecorated(true);
     m_view->viewport()->installEventFilter(this);
     connect(m_view, &QTreeWidget::currentItemChanged, this, [this] { RefreshDescription(); });
+    // Enter or a double click on a row activates its value.
+    connect(m_view, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* row) { ActivateRow(row); });
 
     m_description->setFixedHeight(DescriptionPaneHeight);
     m_description->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -415,6 +417,27 @@ void OptionTree::FitLabelColumn()
     }
     if (widest > 0)
         m_view->setColumnWidth(0, widest + 12);
+}
+
+void OptionTree::ActivateRow(QTreeWidgetItem* row)
+{
+    OptionItem* item = ItemOfRow(row);
+    if (!item || item->IsReadOnly())
+        return;
+    switch (item->ItemKind()) {
+    case OptionItem::Kind::List:
+        static_cast<OptionListItem*>(item)->Editor()->setFocus(Qt::OtherFocusReason);
+        break;
+    case OptionItem::Kind::Spinner:
+        static_cast<OptionSpinnerItem*>(item)->Editor()->setFocus(Qt::OtherFocusReason);
+        static_cast<OptionSpinnerItem*>(item)->Editor()->selectAll();
+        break;
+    case OptionItem::Kind::Folder:
+        static_cast<OptionFolderItem*>(item)->Browse();
+        break;
+    case OptionItem::Kind::Category:
+        break;
+    }
 }
 
 void OptionTree::Commit(OptionItem* item)

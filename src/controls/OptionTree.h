@@ -202,6 +202,7 @@ private:
 
     template <class Item> Item* Insert(OptionItem* parent, const QString& label, const QString& description);
     void Commit(OptionItem* item);
+    void ActivateRow(QTreeWidgetItem* row);
     void Watch(QWidget* editor, OptionItem* item);
     OptionItem* ItemOfRow(QTreeWidgetItem* row) const;
     void RefreshDescription();

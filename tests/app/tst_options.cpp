@@ -97,6 +97,7 @@ private slots:
     void loadedValuesOutsideTheChoices();
     void folderChosenReachesRecordThroughReadAll();
     void cancelKeepsTheFolder();
+    void rowActivationFocusesTheValue();
     void descriptionPaneFollowsTheFocus();
     void endPageTextFromOutside();
 };
@@ -402,12 +403,35 @@ void OptionsPanelTest::folderChosenReachesRecordThroughReadAll()
     panel.view->ReadAllOptions();
     QCOMPARE(settings.OutputDirectory, std::string("/data/out"));
 
-    // The keyboard opens it too, on the current folder.
-    panel.folder()->Field()->setFocus(Qt::TabFocusReason);
-    QTest::keyClick(panel.folder()->Field(), Qt::Key_Space);
+    // Enter on the row opens it too, on the current folder.
+    QTreeWidget* view = panel.tree()->View();
+    view->setFocus(Qt::TabFocusReason);
+    view->setCurrentItem(panel.folder()->Row());
+    QTest::keyClick(view, Qt::Key_Return);
     QCOMPARE(asked, 2);
     QCOMPARE(askedCurrent, QStringLiteral("/data/out"));
+    // And Space in its field.
+    panel.folder()->Field()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(panel.folder()->Field(), Qt::Key_Space);
+    QCOMPARE(asked, 3);
 }
+
+void OptionsPanelTest::rowActivationFocusesTheValue()
+{
+    ConversionSettings settings;
+    Panel panel(settings);
+    QTreeWidget* view = panel.tree()->View();
+    view->setFocus(Qt::TabFocusReason);
+    view->setCurrentItem(panel.spinner(9)->Row());
+    QTest::keyClick(view, Qt::Key_Return);
+    QVERIFY(panel.spinner(9)->Editor()->hasFocus());
+    // A greyed row cannot be activated.
+    view->setFocus(Qt::TabFocusReason);
+    view->setCurrentItem(panel.spinner(3)->Row());
+    QTest::keyClick(view, Qt::Key_Return);
+    QVERIFY(view->hasFocus());
+}
+
 
 void OptionsPanelTest::cancelKeepsTheFolder()
 {
