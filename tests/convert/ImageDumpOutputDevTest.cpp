@@ -351,3 +351,22 @@ TEST_F(ImageDumpTest, MaskedImagesGiveTheImageOnly) {
 
 } // namespace
 } // namespace talvore
+
+namespace talvore {
+namespace {
+
+TEST_F(ImageDumpTest, ImagesInsideType3GlyphsAreNotDumped) {
+    PdfWriter writer;
+    const int image = writer.AddImage(2, 2, "/DeviceRGB", 8, "", GradientSamples(2, 2, 3));
+    const int glyph = writer.AddStream("", "10 0 d0 q 10 0 0 10 0 0 cm /G Do Q BI /W 1 /H 1 /CS /G /BPC 8 ID x\nEI\n");
+    const int font = writer.Add("<< /Type /Font /Subtype /Type3 /FontBBox [0 0 10 10] /FontMatrix [0.1 0 0 0.1 0 0] "
+                                "/CharProcs << /a " + std::to_string(glyph) + " 0 R >> /Encoding << /Differences [97 /a] >> "
+                                "/FirstChar 97 /LastChar 97 /Widths [10] /Resources " + XObjectResources({{"G", image}}) + " >>");
+    writer.AddPage("BT /T3 12 Tf 10 10 Td (aaa) Tj ET\n", "<< /Font << /T3 " + std::to_string(font) + " 0 R >> >>");
+    ASSERT_TRUE(writer.WriteFile(pdf));
+    const Dump dump = DumpPdf(pdf, root, true);
+    EXPECT_EQ(dump.counter, 0);
+}
+
+} // namespace
+} // namespace talvore
