@@ -54,10 +54,10 @@ private slots:
     void replacesWhatWasShownBefore();
 
 private:
-    QString WritePdf(const QString& name, const tinypdf::Spec& spec)
+    QString WritePdf(const QString& name, const tinypdf::Layout& layout)
     {
         const QString path = m_dir->filePath(name);
-        tinypdf::Write(QFile::encodeName(path).toStdString(), tinypdf::Build(spec));
+        tinypdf::Write(QFile::encodeName(path).toStdString(), tinypdf::Build(layout));
         return path;
     }
 
@@ -80,10 +80,10 @@ void SummaryViewTest::cleanup()
 
 void SummaryViewTest::reportWithFormatsAndEndPage()
 {
-    tinypdf::Spec spec;
-    spec.Pages = 7;
-    spec.Version = "1.5";
-    const QString path = WritePdf(QStringLiteral("seven pages.pdf"), spec);
+    tinypdf::Layout layout;
+    layout.Pages = 7;
+    layout.Version = "1.5";
+    const QString path = WritePdf(QStringLiteral("seven pages.pdf"), layout);
 
     talvore::ConversionSettings settings;
     CRightView panel(settings);
@@ -125,7 +125,7 @@ void SummaryViewTest::reportWithFormatsAndEndPage()
 
 void SummaryViewTest::selectedPagesLeavesEndPageAlone()
 {
-    const QString path = WritePdf(QStringLiteral("a.pdf"), tinypdf::Spec{});
+    const QString path = WritePdf(QStringLiteral("a.pdf"), tinypdf::Layout{});
     talvore::ConversionSettings settings;
     settings.PageRange = 1;
     settings.EndPage = 40;
@@ -164,8 +164,8 @@ void SummaryViewTest::invalidFileKeepsFirstFivePieces()
 
 void SummaryViewTest::replacesWhatWasShownBefore()
 {
-    const QString first = WritePdf(QStringLiteral("first.pdf"), tinypdf::Spec{});
-    const QString second = WritePdf(QStringLiteral("second.pdf"), tinypdf::Spec{});
+    const QString first = WritePdf(QStringLiteral("first.pdf"), tinypdf::Layout{});
+    const QString second = WritePdf(QStringLiteral("second.pdf"), tinypdf::Layout{});
     QTextEdit box;
     box.setPlainText(QStringLiteral("old text"));
     ShowPdfSummary(&box, first, nullptr);

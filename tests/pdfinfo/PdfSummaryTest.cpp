@@ -27,10 +27,10 @@ protected:
     }
     void TearDown() override { fs::remove_all(m_dir); }
 
-    std::string WritePdf(const std::string& name, const tinypdf::Spec& spec)
+    std::string WritePdf(const std::string& name, const tinypdf::Layout& layout)
     {
         const std::string path = (m_dir / name).string();
-        EXPECT_TRUE(tinypdf::Write(path, tinypdf::Build(spec)));
+        EXPECT_TRUE(tinypdf::Write(path, tinypdf::Build(layout)));
         return path;
     }
 
@@ -142,7 +142,7 @@ TEST(SummaryText, PermissionLinesLastWithoutLineEnd)
 
 TEST_F(SummaryFiles, LetterPageFullReport)
 {
-    const std::string path = WritePdf("letter.pdf", tinypdf::Spec{});
+    const std::string path = WritePdf("letter.pdf", tinypdf::Layout{});
     const PdfSummary summary = MakePdfSummary(path);
     ASSERT_TRUE(summary.Valid);
     ASSERT_EQ(summary.Pieces.size(), 8u);
@@ -184,11 +184,11 @@ TEST_F(SummaryFiles, FirstPageMeasuredByTheRightBox)
         {"outside.pdf", tinypdf::Box{-100, -100, 900, 900}, std::nullopt, "816 x 1056"},
     };
     for (const auto& c : cases) {
-        tinypdf::Spec spec;
-        spec.PageCrop = c.PageCrop;
-        spec.InheritedCrop = c.InheritedCrop;
-        spec.Pages = 3;
-        const PdfSummary summary = MakePdfSummary(WritePdf(c.Name, spec));
+        tinypdf::Layout layout;
+        layout.PageCrop = c.PageCrop;
+        layout.InheritedCrop = c.InheritedCrop;
+        layout.Pages = 3;
+        const PdfSummary summary = MakePdfSummary(WritePdf(c.Name, layout));
         ASSERT_TRUE(summary.Valid) << c.Name;
         EXPECT_NE(DescriptionOf(summary).find(std::string("\tPage Size: ") + c.Size + " Pixel\n"),
                   std::string::npos)
@@ -199,9 +199,9 @@ TEST_F(SummaryFiles, FirstPageMeasuredByTheRightBox)
 
 TEST_F(SummaryFiles, VersionFromTheHeader)
 {
-    tinypdf::Spec spec;
-    spec.Version = "1.7";
-    const PdfSummary summary = MakePdfSummary(WritePdf("v17.pdf", spec));
+    tinypdf::Layout layout;
+    layout.Version = "1.7";
+    const PdfSummary summary = MakePdfSummary(WritePdf("v17.pdf", layout));
     ASSERT_TRUE(summary.Valid);
     EXPECT_EQ(DescriptionOf(summary).rfind("\tPDF Version: 1.7 (Unknown Acrobat Version) \n", 0), 0u);
 }
@@ -230,9 +230,9 @@ TEST_F(SummaryFiles, MissingFileShowsPlaceholders)
 
 TEST_F(SummaryFiles, NoFirstPageToMeasure)
 {
-    tinypdf::Spec spec;
-    spec.Pages = 0;
-    const std::string empty = tinypdf::Build(spec);
+    tinypdf::Layout layout;
+    layout.Pages = 0;
+    const std::string empty = tinypdf::Build(layout);
     // A page tree that promises a page it does not have.
     std::string broken = empty;
     broken.replace(broken.find("/Count 0"), 8, "/Count 1");
@@ -256,7 +256,7 @@ TEST_F(SummaryFiles, NoFirstPageToMeasure)
 
 TEST_F(SummaryFiles, UserPasswordNeededKeepsFirstFivePieces)
 {
-    const std::string plain = WritePdf("plain.pdf", tinypdf::Spec{});
+    const std::string plain = WritePdf("plain.pdf", tinypdf::Layout{});
     const std::string locked = Encrypt(plain, "locked.pdf", "secret owner 256");
     ASSERT_FALSE(locked.empty()) << "qpdf could not encrypt the fixture";
     const PdfSummary summary = MakePdfSummary(locked);
@@ -267,7 +267,7 @@ TEST_F(SummaryFiles, UserPasswordNeededKeepsFirstFivePieces)
 
 TEST_F(SummaryFiles, OwnerRestrictedPermissions)
 {
-    const std::string plain = WritePdf("plain.pdf", tinypdf::Spec{});
+    const std::string plain = WritePdf("plain.pdf", tinypdf::Layout{});
     const struct {
         const char* Name;
         const char* Arguments;
@@ -292,10 +292,10 @@ TEST_F(SummaryFiles, OwnerRestrictedPermissions)
 
 TEST_F(SummaryFiles, DamagedFilesNeverCrash)
 {
-    tinypdf::Spec spec;
-    spec.PageCrop = tinypdf::Box{0, 0, 306, 792};
-    spec.Pages = 2;
-    const std::string good = tinypdf::Build(spec);
+    tinypdf::Layout layout;
+    layout.PageCrop = tinypdf::Box{0, 0, 306, 792};
+    layout.Pages = 2;
+    const std::string good = tinypdf::Build(layout);
     const std::string path = (m_dir / "damaged.pdf").string();
     // Truncated at every length, then single bytes overwritten.
     for (size_t length = 0; length < good.size(); length += 7) {
@@ -316,9 +316,9 @@ TEST_F(SummaryFiles, DamagedFilesNeverCrash)
 TEST_F(SummaryFiles, ReportsOnSeveralThreadsAtOnce)
 {
     // A report asked for while a run uses the core on its worker thread.
-    tinypdf::Spec spec;
-    spec.Pages = 4;
-    const std::string path = WritePdf("shared.pdf", spec);
+    tinypdf::Layout layout;
+    layout.Pages = 4;
+    const std::string path = WritePdf("shared.pdf", layout);
     const PdfSummary expected = MakePdfSummary(path);
     ASSERT_TRUE(expected.Valid);
     std::vector<std::thread> threads;

@@ -15,7 +15,7 @@ struct Box {
     double X1, Y1, X2, Y2;
 };
 
-struct Spec {
+struct Layout {
     std::string Version = "1.4";
     int Pages = 1;
     Box Media{0, 0, 612, 792};
@@ -30,25 +30,25 @@ inline std::string BoxText(const Box& box)
     return text;
 }
 
-inline std::string Build(const Spec& spec)
+inline std::string Build(const Layout& layout)
 {
     std::vector<std::string> objects;
     objects.push_back("<< /Type /Catalog /Pages 2 0 R >>");
     std::string kids;
-    for (int i = 0; i < spec.Pages; ++i)
+    for (int i = 0; i < layout.Pages; ++i)
         kids += std::to_string(3 + i) + " 0 R ";
-    std::string pages = "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(spec.Pages);
-    if (spec.InheritedCrop)
-        pages += " /CropBox " + BoxText(*spec.InheritedCrop);
+    std::string pages = "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(layout.Pages);
+    if (layout.InheritedCrop)
+        pages += " /CropBox " + BoxText(*layout.InheritedCrop);
     objects.push_back(pages + " >>");
-    for (int i = 0; i < spec.Pages; ++i) {
-        std::string page = "<< /Type /Page /Parent 2 0 R /MediaBox " + BoxText(spec.Media);
-        if (i == 0 && spec.PageCrop)
-            page += " /CropBox " + BoxText(*spec.PageCrop);
+    for (int i = 0; i < layout.Pages; ++i) {
+        std::string page = "<< /Type /Page /Parent 2 0 R /MediaBox " + BoxText(layout.Media);
+        if (i == 0 && layout.PageCrop)
+            page += " /CropBox " + BoxText(*layout.PageCrop);
         objects.push_back(page + " /Resources << >> >>");
     }
 
-    std::string pdf = "%PDF-" + spec.Version + "\n%\xE2\xE3\xCF\xD3\n";
+    std::string pdf = "%PDF-" + layout.Version + "\n%\xE2\xE3\xCF\xD3\n";
     std::vector<size_t> offsets;
     for (size_t i = 0; i < objects.size(); ++i) {
         offsets.push_back(pdf.size());
