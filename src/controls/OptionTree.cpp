@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QStyle>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -28,6 +29,25 @@ QString DefaultBrowser(QWidget* parent, const QString& title, const QString& cur
 {
     return QFileDialog::getExistingDirectory(parent, title, current, QFileDialog::ShowDirsOnly);
 }
+
+// Shades a row whose item has a background across the whole width,
+// the branch area included, as category rows want.
+class OptionTreeView : public QTreeWidget {
+public:
+    using QTreeWidget::QTreeWidget;
+
+protected:
+    void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        const QVariant background = index.data(Qt::BackgroundRole);
+        if (background.canConvert<QBrush>()) {
+            const QBrush brush = background.value<QBrush>();
+            if (brush.style() != Qt::NoBrush)
+                painter->fillRect(QRect(0, option.rect.y(), viewport()->width(), option.rect.height()), brush);
+        }
+        QTreeWidget::drawRow(painter, option, index);
+    }
+};
 
 bool IsEnterKey(const QKeyEvent* key)
 {
@@ -254,7 +274,7 @@ void OptionFolderItem::ApplyReadOnly()
 }
 
 OptionTree::OptionTree(int controlId, QWidget* parent)
-    : QWidget(parent), m_controlId(controlId), m_view(new QTreeWidget(this)), m_description(new QLabel(this)),
+    : QWidget(parent), m_controlId(controlId), m_view(new OptionTreeView(this)), m_description(new QLabel(this)),
       m_browser(DefaultBrowser)
 {
     auto* layout = new QVBoxLayout(this);
