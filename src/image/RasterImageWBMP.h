@@ -1,4 +1,5 @@
-// RasterImageWBMP: the codec for WBMP files (type 0, fixed header 0).
+// RasterImageWBMP: the codec for WBMP files (type 0): a 1-bit image, a set
+// bit white, rows top first; it loads with the palette black, white.
 // Decode reads from the stream's current position into this image's block and
 // answers false with a last error when the data is not its format (it must
 // refuse PNM data, which the recognition order offers it) or is damaged.

@@ -149,6 +149,7 @@ TEST(TgaPcxDecode, MutatedAndTruncated) {
         TgaHeader(1, 2, 1, 8, 0, 2, 24) + Bytes({0, 0, 255, 255, 0, 0, 1, 0}),
         PcxHeader(8, 3, 2, 2, 2) + Bytes({1, 2, 3, 4, 5, 6, 7, 8, 0xC6, 9}),
         PcxHeader(8, 1, 3, 1, 4) + Bytes({0xC2, 5, 9, 0}) + palette256,
+        Bytes({0, 0, 10, 2, 0x80, 0x40, 0xFF, 0xC0}),
     };
     for (const std::string& original : files) {
         for (size_t i = 0; i < original.size(); ++i) {
@@ -166,6 +167,41 @@ TEST(TgaPcxDecode, MutatedAndTruncated) {
             RasterImage image;
             DecodeBytes(image, original.substr(0, length), FORMAT_UNKNOWN);
         }
+    }
+}
+
+} // namespace
+
+namespace {
+
+TEST(WbmpDecode, FormatAndRefusals) {
+    // 10 × 2: a set bit is white; rows top first.
+    const std::string file = Bytes({0, 0, 10, 2, 0x80, 0x40, 0xFF, 0xC0});
+    const Case c{"WBMP", file, FORMAT_WBMP, 1, {0xFFFFFF, 0xFFFFFF, 0xFFFFFF}, {0xFFFFFF, 0, 0}};
+    Check(c);
+    RasterImage image;
+    ASSERT_TRUE(DecodeBytes(image, file, FORMAT_WBMP));
+    EXPECT_EQ(image.ReadIndex(9, 1), 1);
+    EXPECT_EQ(image.ReadIndex(8, 1), 0);
+
+    struct Refusal {
+        std::string file;
+        const char* error;
+    };
+    const Refusal refusals[] = {
+        {Bytes({1, 0, 1, 1, 0}), "Unsupported WBMP type"},
+        {"", "Unsupported WBMP type"},
+        {Bytes({0, 0x80, 1, 1, 0}), "Invalid WBMP header"},
+        {Bytes({0, 0, 0, 1}), "Invalid WBMP header"},
+        {Bytes({0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F, 1}), "Invalid WBMP header"},
+        {Bytes({0, 0, 0x81, 0x80, 0x10, 1}), "WBMP file truncated"},
+        {Bytes({0, 0, 16, 2, 0xFF, 0xFF, 0xFF}), "WBMP file truncated"},
+    };
+    for (const Refusal& r : refusals) {
+        RasterImage refused;
+        EXPECT_FALSE(DecodeBytes(refused, r.file, FORMAT_WBMP));
+        EXPECT_STREQ(refused.LastErrorText(), r.error);
+        EXPECT_FALSE(refused.HasPixels());
     }
 }
 
