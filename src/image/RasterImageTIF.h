@@ -6,18 +6,28 @@
 
 #include "image/RasterImage.h"
 
+struct tiff; // libtiff's handle type
+
 namespace talvore {
 
 class RasterImageTIF : public RasterImage {
 public:
     explicit RasterImageTIF(uint32_t formatId = FORMAT_TIF) : RasterImage(formatId) {}
-    ~RasterImageTIF() override = default;
+    ~RasterImageTIF() override;
 
     bool Decode(ByteStream* file);
 
     // Writes this image (a shared view of the image being saved); append
     // adds a page to a multi-page file.
     bool Encode(ByteStream* file, bool append);
+
+private:
+    bool WritePage();
+    void CloseHandle();
+
+    ::tiff* handle_ = nullptr; // open only while pages are appended
+    bool multiPage_ = false;
+    int32_t pageCount_ = 0;
 };
 
 } // namespace talvore
