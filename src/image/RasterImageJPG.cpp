@@ -178,7 +178,16 @@ bool CompressJpeg(const JpegJob& job) {
 } // namespace
 
 bool RasterImageJPG::Encode(ByteStream* file) {
-    if (CheckEncodeTarget(file)) return false;
+    // Same refusals as CheckEncodeTarget, kept local so this writer does not
+    // depend on the save dispatch's translation unit.
+    if (file == nullptr) {
+        SetLastError("null file handler");
+        return false;
+    }
+    if (!HasPixels()) {
+        SetLastError("null image!!!");
+        return false;
+    }
     if (ColorsUsed() != 0 && !HasIdentityGrayPalette()) {
         SetLastError("JPEG can save only RGB or GreyScale images");
         return false;

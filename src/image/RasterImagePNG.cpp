@@ -117,7 +117,16 @@ bool WritePng(PngJob& job) {
 } // namespace
 
 bool RasterImagePNG::Encode(ByteStream* file) {
-    if (CheckEncodeTarget(file)) return false;
+    // Same refusals as CheckEncodeTarget, kept local so this writer does not
+    // depend on the save dispatch's translation unit.
+    if (file == nullptr) {
+        SetLastError("null file handler");
+        return false;
+    }
+    if (!HasPixels()) {
+        SetLastError("null image!!!");
+        return false;
+    }
 
     const uint32_t bits = BitsPerPixel();
     const int channels = bits > 8 ? 3 : 1;
