@@ -1,5 +1,6 @@
 #include "image/RasterImageBMP.h"
 
+#include "image/ByteStream.h"
 #include "image/CheckedMath.h"
 #include "image/StreamReader.h"
 
@@ -260,6 +261,41 @@ bool RasterImageBMP::Decode(ByteStream* file) {
             }
         }
     }
+    return true;
+}
+
+
+// ---- writer
+
+namespace {
+
+void PutLe16(uint8_t* at, uint32_t value) {
+    at[0] = static_cast<uint8_t>(value);
+    at[1] = static_cast<uint8_t>(value >> 8);
+}
+
+void PutLe32(uint8_t* at, uint32_t value) {
+    PutLe16(at, value);
+    PutLe16(at + 2, value >> 16);
+}
+
+} // namespace
+
+bool RasterImageBMP::Encode(ByteStream* file) {
+    if (CheckEncodeTarget(file)) return false;
+    // The block goes out as held, so its header must match the header copy.
+    SyncBlockHeader();
+    const uint32_t block = BlockSize();
+    uint32_t fileSize = 0;
+    if (!CheckedAdd<uint32_t>(14, block, &fileSize)) {
+        SetLastError("BMP file too large");
+        return false;
+    }
+    uint8_t fileHeader[14] = {'B', 'M'};
+    PutLe32(fileHeader + 2, fileSize);
+    PutLe32(fileHeader + 10, 14 + 40 + PaletteByteSize());
+    file->Write(fileHeader, 1, sizeof fileHeader);
+    file->Write(BlockAddress(), 1, block);
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "image/RasterImageTGA.h"
 
+#include "image/ByteStream.h"
 #include "image/CheckedMath.h"
 #include "image/StreamReader.h"
 
@@ -151,6 +152,58 @@ bool RasterImageTGA::Decode(ByteStream* file) {
                 q[2] = c.red;
             }
         }
+    }
+    return true;
+}
+
+
+// ---- writer
+
+bool RasterImageTGA::Encode(ByteStream* file) {
+    if (CheckEncodeTarget(file)) return false;
+    const uint32_t bits = BitsPerPixel();
+    if (bits < 8) {
+        SetLastError("Bit depth must be 8 or 24");
+        return false;
+    }
+    const bool mapped = bits == 8;
+    const uint32_t width = static_cast<uint32_t>(Width());
+    const uint32_t height = static_cast<uint32_t>(Height());
+    uint8_t header[18] = {};
+    header[1] = mapped ? 1 : 0;
+    header[2] = mapped ? 1 : 2;
+    if (mapped) {
+        header[5] = 0x00; // 256 entries, little-endian
+        header[6] = 0x01;
+        header[7] = 24;
+    }
+    header[12] = static_cast<uint8_t>(width);
+    header[13] = static_cast<uint8_t>(width >> 8);
+    header[14] = static_cast<uint8_t>(height);
+    header[15] = static_cast<uint8_t>(height >> 8);
+    header[16] = static_cast<uint8_t>(bits);
+    file->Write(header, 1, sizeof header);
+
+    if (mapped) {
+        uint8_t map[256 * 3] = {};
+        const RgbQuad* palette = PaletteEntries();
+        const uint32_t entries = std::min<uint32_t>(ColorsUsed(), 256);
+        for (uint32_t i = 0; palette != nullptr && i < entries; ++i) {
+            map[i * 3] = palette[i].blue;
+            map[i * 3 + 1] = palette[i].green;
+            map[i * 3 + 2] = palette[i].red;
+        }
+        file->Write(map, 1, sizeof map);
+    }
+
+    // Rows are stored bottom-up both here and in the file; only the padding
+    // at the end of each row is dropped.
+    const size_t rowBytes = static_cast<size_t>(width) * (bits / 8);
+    if (rowBytes == RowStride()) {
+        file->Write(RowPointer(0), 1, static_cast<size_t>(ImageSize()));
+    } else {
+        for (uint32_t y = 0; y < height; ++y)
+            file->Write(RowPointer(static_cast<int32_t>(y)), 1, rowBytes);
     }
     return true;
 }
