@@ -6,6 +6,15 @@
 // The run has no Qt in it. It reports through a RunObserver and polls a
 // StopEvent before each document; both front ends (GUI, talvore-extract)
 // start it the same way.
+//
+// Output names: with an existing OutputDirectory every document's files go
+// there as "<dir>/<title>-000.jpg", so documents do not overwrite each
+// other; otherwise into "<pdf folder>/<title>/-000.jpg". The conversion pass
+// converts only the files this document's device wrote. OpenResult 1 ("No")
+// keeps the output folder closed. The Current caption counts pages within
+// the range ("Page 1 of 4" for pages 5 to 8); the Total bar's position
+// follows the file percentage. Paths of PATH_MAX bytes or more are refused
+// with a message, like an invalid document.
 #pragma once
 
 #include "convert/RunObserver.h"
