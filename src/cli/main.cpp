@@ -1,0 +1,3 @@
+#include "cli/ExtractCommand.h"
+
+int main(int argc, char** argv) { return talvore::RunExtractCommand(argc, argv); }
