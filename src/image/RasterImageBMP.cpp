@@ -294,8 +294,12 @@ bool RasterImageBMP::Encode(ByteStream* file) {
     uint8_t fileHeader[14] = {'B', 'M'};
     PutLe32(fileHeader + 2, fileSize);
     PutLe32(fileHeader + 10, 14 + 40 + PaletteByteSize());
-    file->Write(fileHeader, 1, sizeof fileHeader);
-    file->Write(BlockAddress(), 1, block);
+    // A short write means a cut-short file; the caller must not take it for done.
+    if (file->Write(fileHeader, 1, sizeof fileHeader) != sizeof fileHeader ||
+        file->Write(BlockAddress(), 1, block) != block) {
+        SetLastError("Error writing BMP file");
+        return false;
+    }
     return true;
 }
 

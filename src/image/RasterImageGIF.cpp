@@ -36,6 +36,11 @@ bool RasterImageGIF::Encode(ByteStream* file) {
     }
     const uint32_t width = static_cast<uint32_t>(Width());
     const uint32_t height = static_cast<uint32_t>(Height());
+    // The screen and image descriptors hold 16-bit sizes.
+    if (width > 65535 || height > 65535) {
+        SetLastError("GIF width and height must be at most 65535");
+        return false;
+    }
     const RgbQuad* palette = PaletteEntries();
     const uint32_t colours = ColorsUsed();
 
@@ -74,7 +79,10 @@ bool RasterImageGIF::Encode(ByteStream* file) {
     head.push_back(0); // no local table, not interlaced
     const int minimumCodeSize = static_cast<int>(std::max<uint32_t>(bits, 2));
     head.push_back(static_cast<uint8_t>(minimumCodeSize));
-    file->Write(head.data(), 1, head.size());
+    if (file->Write(head.data(), 1, head.size()) != head.size()) {
+        SetLastError("Write Error in GIF file");
+        return false;
+    }
 
     // Rows go top first; packed rows are unpacked to one index per byte.
     std::vector<uint8_t> indices(bits < 8 ? width : 0);
@@ -91,11 +99,16 @@ bool RasterImageGIF::Encode(ByteStream* file) {
     };
 
     auto encoder = std::make_unique<GifLzwEncoder>();
-    if (!encoder->Compress(file, width, height, minimumCodeSize + 1, rowOf))
-        SetLastError("Write Error in GIF file");
+    const bool written = encoder->Compress(file, width, height, minimumCodeSize + 1, rowOf);
 
     const uint8_t tail[2] = {0x00, 0x3B}; // block terminator, trailer
     file->Write(tail, 1, sizeof tail);
+    // A stream in error means a cut-short file: report it, so the caller does
+    // not take the GIF for done and throw away its source.
+    if (!written) {
+        SetLastError("Write Error in GIF file");
+        return false;
+    }
     return true;
 }
 

@@ -216,6 +216,11 @@ bool RasterImagePCX::Encode(ByteStream* file) {
     const uint32_t height = static_cast<uint32_t>(Height());
     const bool bytePlanes = bits >= 8;
     const RgbQuad* palette = PaletteEntries();
+    // The header holds 16-bit sizes; a larger image would come out garbled.
+    if (width > 65535 || height > 65535) {
+        SetLastError("PCX width and height must be at most 65535");
+        return false;
+    }
 
     uint32_t bytesPerLine = bytePlanes ? width : (width + 7) / 8;
     bytesPerLine += bytesPerLine & 1;
@@ -310,7 +315,11 @@ bool RasterImagePCX::Encode(ByteStream* file) {
         }
     }
 
-    file->Write(coded.BufferAddress(false), 1, static_cast<size_t>(coded.Tell()));
+    const auto codedSize = static_cast<size_t>(coded.Tell());
+    if (file->Write(coded.BufferAddress(false), 1, codedSize) != codedSize) {
+        SetLastError("Error writing PCX file");
+        return false;
+    }
     return true;
 }
 

@@ -166,6 +166,11 @@ bool RasterImageTGA::Encode(ByteStream* file) {
         SetLastError("Bit depth must be 8 or 24");
         return false;
     }
+    // The header holds 16-bit sizes; a larger image would come out garbled.
+    if (Width() > 65535 || Height() > 65535) {
+        SetLastError("TGA width and height must be at most 65535");
+        return false;
+    }
     const bool mapped = bits == 8;
     const uint32_t width = static_cast<uint32_t>(Width());
     const uint32_t height = static_cast<uint32_t>(Height());
@@ -182,7 +187,9 @@ bool RasterImageTGA::Encode(ByteStream* file) {
     header[14] = static_cast<uint8_t>(height);
     header[15] = static_cast<uint8_t>(height >> 8);
     header[16] = static_cast<uint8_t>(bits);
-    file->Write(header, 1, sizeof header);
+    // Short writes are counted and reported at the end: a cut-short file
+    // must not pass for done.
+    bool complete = file->Write(header, 1, sizeof header) == sizeof header;
 
     if (mapped) {
         uint8_t map[256 * 3] = {};
@@ -193,17 +200,22 @@ bool RasterImageTGA::Encode(ByteStream* file) {
             map[i * 3 + 1] = palette[i].green;
             map[i * 3 + 2] = palette[i].red;
         }
-        file->Write(map, 1, sizeof map);
+        complete = file->Write(map, 1, sizeof map) == sizeof map && complete;
     }
 
     // Rows are stored bottom-up both here and in the file; only the padding
     // at the end of each row is dropped.
     const size_t rowBytes = static_cast<size_t>(width) * (bits / 8);
     if (rowBytes == RowStride()) {
-        file->Write(RowPointer(0), 1, static_cast<size_t>(ImageSize()));
+        const size_t all = ImageSize();
+        complete = file->Write(RowPointer(0), 1, all) == all && complete;
     } else {
-        for (uint32_t y = 0; y < height; ++y)
-            file->Write(RowPointer(static_cast<int32_t>(y)), 1, rowBytes);
+        for (uint32_t y = 0; y < height && complete; ++y)
+            complete = file->Write(RowPointer(static_cast<int32_t>(y)), 1, rowBytes) == rowBytes;
+    }
+    if (!complete) {
+        SetLastError("Error writing TGA file");
+        return false;
     }
     return true;
 }

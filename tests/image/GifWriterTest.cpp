@@ -215,3 +215,22 @@ TEST(GifWriter, TrueColourGoesThroughDecreaseBpp) {
     EXPECT_EQ(gif[10], 0xF7);
     ExpectGifHoldsImage(gif, image);
 }
+
+namespace {
+
+// A memory file that reports a stream error once written to.
+class ErrorAfterWriteStream : public MemoryStream {
+public:
+    int32_t Error() override { return 1; }
+};
+
+} // namespace
+
+TEST(GifWriter, StreamErrorAtTheEndFailsTheEncode) {
+    RasterImage image = MakePaletteImage(6, 6, 8, 3);
+    ErrorAfterWriteStream stream;
+    ASSERT_TRUE(stream.Open());
+    EXPECT_FALSE(image.Encode(&stream, 2));
+    EXPECT_STREQ(image.LastErrorText(), "Write Error in GIF file");
+    EXPECT_GT(stream.Size(), 0) << "what was written stays written";
+}

@@ -276,3 +276,63 @@ TEST(PcxWriter, CodedBytes) {
     EXPECT_EQ(Bytes(d.begin() + 16, d.begin() + 22), (Bytes{0, 0, 0, 255, 255, 255}));
     EXPECT_EQ(Bytes(d.begin() + 128, d.end()), (Bytes{0xAA, 0x00, 0xC1, 0xFF, 0x00}));
 }
+
+TEST(SavePath, SizesBeyondSixteenBitHeadersAreRefused) {
+    // 70000 pixels wide fits the memory limit but not a 16-bit header field.
+    RasterImage wide;
+    ASSERT_NE(wide.Create(70000, 1, 8, 0), nullptr);
+    wide.FillStandardPalette();
+    struct Case {
+        uint32_t id;
+        const char* error;
+    };
+    for (const Case c : {Case{2, "GIF width and height must be at most 65535"},
+                         Case{7, "TGA width and height must be at most 65535"},
+                         Case{8, "PCX width and height must be at most 65535"}}) {
+        bool ok = true;
+        EXPECT_TRUE(EncodeToMemory(wide, c.id, &ok).empty()) << c.id;
+        EXPECT_FALSE(ok);
+        EXPECT_STREQ(wide.LastErrorText(), c.error);
+    }
+    bool ok = false;
+    EXPECT_EQ(reference::ReadBmp(EncodeToMemory(wide, 1, &ok)).width, 70000u);
+    EXPECT_TRUE(ok) << "BMP holds 32-bit sizes";
+}
+
+namespace {
+
+// A memory file that takes the first `limit` bytes and then refuses writes.
+class FullDiskStream : public MemoryStream {
+public:
+    explicit FullDiskStream(size_t limit) : limit_(limit) {}
+    size_t Write(const void* buffer, size_t size, size_t count) override {
+        if (taken_ + size * count > limit_) return 0;
+        taken_ += size * count;
+        return MemoryStream::Write(buffer, size, count);
+    }
+
+private:
+    size_t limit_;
+    size_t taken_ = 0;
+};
+
+} // namespace
+
+TEST(SavePath, ShortWritesFailTheSave) {
+    struct Case {
+        uint32_t id;
+        size_t limit;
+        const char* error;
+    };
+    for (const Case c : {Case{1, 0, "Error writing BMP file"}, Case{1, 14, "Error writing BMP file"},
+                         Case{7, 18, "Error writing TGA file"},
+                         Case{8, 0, "cannot write PCX header"},
+                         Case{8, 128, "Error writing PCX file"},
+                         Case{2, 0, "Write Error in GIF file"}}) {
+        RasterImage image = MakeImage(9, 4, 8);
+        FullDiskStream stream(c.limit);
+        ASSERT_TRUE(stream.Open());
+        EXPECT_FALSE(image.Encode(&stream, c.id)) << c.id << " after " << c.limit;
+        EXPECT_STREQ(image.LastErrorText(), c.error);
+    }
+}
