@@ -178,16 +178,7 @@ bool CompressJpeg(const JpegJob& job) {
 } // namespace
 
 bool RasterImageJPG::Encode(ByteStream* file) {
-    // Same refusals as CheckEncodeTarget, kept local so this writer does not
-    // depend on the save dispatch's translation unit.
-    if (file == nullptr) {
-        SetLastError("null file handler");
-        return false;
-    }
-    if (!HasPixels()) {
-        SetLastError("null image!!!");
-        return false;
-    }
+    if (CheckEncodeTarget(file)) return false;
     if (ColorsUsed() != 0 && !HasIdentityGrayPalette()) {
         SetLastError("JPEG can save only RGB or GreyScale images");
         return false;

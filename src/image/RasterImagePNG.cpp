@@ -117,16 +117,7 @@ bool WritePng(PngJob& job) {
 } // namespace
 
 bool RasterImagePNG::Encode(ByteStream* file) {
-    // Same refusals as CheckEncodeTarget, kept local so this writer does not
-    // depend on the save dispatch's translation unit.
-    if (file == nullptr) {
-        SetLastError("null file handler");
-        return false;
-    }
-    if (!HasPixels()) {
-        SetLastError("null image!!!");
-        return false;
-    }
+    if (CheckEncodeTarget(file)) return false;
 
     const uint32_t bits = BitsPerPixel();
     const int channels = bits > 8 ? 3 : 1;
