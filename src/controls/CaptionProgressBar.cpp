@@ -15,10 +15,9 @@ CaptionProgressBar::CaptionProgressBar(QWidget* parent) : QProgressBar(parent)
 
 void CaptionProgressBar::SetCaption(const QString& caption)
 {
-    if (caption == m_caption)
-        return;
     m_caption = caption;
     update();
+    emit CaptionChanged(caption);
 }
 
 QString CaptionProgressBar::ShownText() const

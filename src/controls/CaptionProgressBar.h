@@ -25,6 +25,9 @@ public:
 
     QString text() const override { return ShownText(); }
 
+signals:
+    void CaptionChanged(const QString& caption);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 

@@ -1,0 +1,14 @@
+#include "app/AppResources.h"
+
+#include <QtGlobal>
+
+static void InitialiseTalvoreResources()
+{
+    Q_INIT_RESOURCE(talvore);
+}
+
+void EnsureAppResources()
+{
+    static const bool done = (InitialiseTalvoreResources(), true);
+    (void)done;
+}

@@ -1,0 +1,40 @@
+#include "app/DesktopShell.h"
+
+#include <QDesktopServices>
+#include <QUrl>
+
+namespace talvore {
+namespace {
+
+class RealDesktopShell : public DesktopShell {
+public:
+    void ExploreFolder(const QString& folder) override
+    {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+    }
+    void OpenFile(const QString& path) override
+    {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    }
+    void OpenUrl(const QString& url) override
+    {
+        QDesktopServices::openUrl(QUrl(url, QUrl::StrictMode));
+    }
+};
+
+RealDesktopShell g_realShell;
+DesktopShell* g_shell = &g_realShell;
+
+} // namespace
+
+DesktopShell& Shell()
+{
+    return *g_shell;
+}
+
+void SetDesktopShell(DesktopShell* shell)
+{
+    g_shell = shell ? shell : &g_realShell;
+}
+
+} // namespace talvore
