@@ -33,14 +33,41 @@ namespace {
 
 constexpr uint32_t kPngInterlace = 1; // codec option of the PNG slot: Adam7
 
+// libpng writes each chunk as length, type, data and CRC pieces; they are
+// gathered here so the stream sees few large writes. The buffer belongs to
+// the caller's frame, which a libpng error does not unwind.
+struct PngOutput {
+    ByteStream* file;
+    uint8_t* buffer;
+    size_t capacity;
+    size_t used;
+};
+
+constexpr size_t kPngOutputBuffer = 65536;
+
+void PngDrain(png_structp png, PngOutput& out) {
+    if (out.used == 0) return;
+    if (out.file == nullptr || out.file->Write(out.buffer, 1, out.used) != out.used)
+        png_error(png, "Write Error");
+    out.used = 0;
+}
+
 void PngWrite(png_structp png, png_bytep data, png_size_t length) {
-    auto* file = static_cast<ByteStream*>(png_get_io_ptr(png));
-    if (file == nullptr || file->Write(data, 1, length) != length) png_error(png, "Write Error");
+    auto& out = *static_cast<PngOutput*>(png_get_io_ptr(png));
+    if (length > out.capacity - out.used) PngDrain(png, out);
+    if (length >= out.capacity) {
+        if (out.file == nullptr || out.file->Write(data, 1, length) != length)
+            png_error(png, "Write Error");
+        return;
+    }
+    std::memcpy(out.buffer + out.used, data, length);
+    out.used += length;
 }
 
 void PngFlush(png_structp png) {
-    auto* file = static_cast<ByteStream*>(png_get_io_ptr(png));
-    if (file == nullptr || !file->Flush()) png_error(png, "Flush Error");
+    auto& out = *static_cast<PngOutput*>(png_get_io_ptr(png));
+    PngDrain(png, out);
+    if (out.file == nullptr || !out.file->Flush()) png_error(png, "Flush Error");
 }
 
 // The palette copy and the row buffer are owned by the caller, so a libpng
@@ -52,6 +79,7 @@ struct PngJob {
     int paletteCount;
     uint8_t* row;
     size_t rowLength;
+    PngOutput* output;
     int colourType;
     int bitDepth;
     bool swapRedBlue;
@@ -79,7 +107,7 @@ bool WritePng(PngJob& job) {
         return false;
     }
 
-    png_set_write_fn(png, job.file, PngWrite, PngFlush);
+    png_set_write_fn(png, job.output, PngWrite, PngFlush);
     const RasterImage& image = *job.image;
     const uint32_t width = static_cast<uint32_t>(image.Width());
     const uint32_t height = static_cast<uint32_t>(image.Height());
@@ -110,6 +138,7 @@ bool WritePng(PngJob& job) {
         }
     }
     png_write_end(png, info);
+    PngDrain(png, *job.output);
     png_destroy_write_struct(&png, &info);
     return true;
 }
@@ -163,6 +192,9 @@ bool RasterImagePNG::Encode(ByteStream* file) {
     std::vector<uint8_t> row(std::max<size_t>(RowStride(), packed));
     job.row = row.data();
     job.rowLength = row.size();
+    std::vector<uint8_t> outputBuffer(kPngOutputBuffer);
+    PngOutput output{file, outputBuffer.data(), outputBuffer.size(), 0};
+    job.output = &output;
     return WritePng(job);
 }
 
