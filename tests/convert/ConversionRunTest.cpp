@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <GlobalParams.h>
+
 #include <climits>
 #include <filesystem>
+#include <thread>
 
 namespace talvore {
 namespace {
@@ -336,6 +339,27 @@ TEST_F(ConversionRunTest, SkippingImagelessPagesChangesNothing) {
     for (const std::string& name : files) {
         EXPECT_EQ(ReadWholeFile(folder / ("every/" + name)), ReadWholeFile(folder / ("skip/" + name))) << name;
     }
+}
+
+TEST_F(ConversionRunTest, OneSetOfCoreParametersForEveryThread) {
+    EnsurePdfCore();
+    GlobalParams* const first = globalParams.get();
+    ASSERT_NE(first, nullptr);
+    // Two runs at once (a run and another user of the core) share them.
+    const std::string a = Pdf("a.pdf", 3);
+    const std::string b = Pdf("b.pdf", 3);
+    auto work = [&](const std::string& path) {
+        EnsurePdfCore();
+        RecordingObserver observer;
+        RunAll({Entry(path)}, RawSettings(), observer);
+    };
+    std::thread one(work, a);
+    std::thread two(work, b);
+    one.join();
+    two.join();
+    EXPECT_EQ(globalParams.get(), first);
+    EXPECT_EQ(ListFolder(folder / "a").size(), 3u);
+    EXPECT_EQ(ListFolder(folder / "b").size(), 3u);
 }
 
 } // namespace
