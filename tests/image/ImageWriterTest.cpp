@@ -336,3 +336,17 @@ TEST(SavePath, ShortWritesFailTheSave) {
         EXPECT_STREQ(image.LastErrorText(), c.error);
     }
 }
+
+TEST(SavePath, WriterWorksOnTheImageItselfNotACopy) {
+    // The TIFF writer turns a black-first bitmap white-first in place; through
+    // the dispatch that must reach the caller's image.
+    RasterImage image = MakeImage(10, 2, 1);
+    const uint8_t before = image.RowPointer(0)[0];
+    bool ok = false;
+    EXPECT_FALSE(EncodeToMemory(image, 6, &ok).empty());
+    ASSERT_TRUE(ok) << image.LastErrorText();
+    EXPECT_EQ(image.PaletteEntries()[0], MakeRgb(255, 255, 255));
+    EXPECT_EQ(image.PaletteEntries()[1], MakeRgb(0, 0, 0));
+    EXPECT_EQ(image.RowPointer(0)[0], static_cast<uint8_t>(~before));
+    EXPECT_TRUE(image.HasPixels());
+}
