@@ -1,4 +1,5 @@
 #include "image/RasterImage.h"
+#include "DecodeHelpers.h"
 
 #include "image/ByteStream.h"
 #include "image/RasterImageJAS.h"
@@ -14,21 +15,9 @@
 #include <vector>
 
 using namespace talvore;
+using namespace talvore::testing;
 
 namespace {
-
-std::string Bytes(std::initializer_list<int> values) {
-    std::string s;
-    for (int v : values) s.push_back(static_cast<char>(v));
-    return s;
-}
-
-// Decodes `data` from memory with the given id into `image`.
-bool DecodeBytes(RasterImage& image, const std::string& data, uint32_t id) {
-    std::vector<uint8_t> copy(data.begin(), data.end());
-    MemoryStream stream(copy.empty() ? nullptr : copy.data(), static_cast<uint32_t>(copy.size()));
-    return image.Decode(&stream, id);
-}
 
 class TempFile {
 public:

@@ -1,4 +1,5 @@
 #include "image/RasterImage.h"
+#include "DecodeHelpers.h"
 
 #include "image/ByteStream.h"
 
@@ -8,25 +9,9 @@
 #include <vector>
 
 using namespace talvore;
+using namespace talvore::testing;
 
 namespace {
-
-std::string Bytes(std::initializer_list<int> values) {
-    std::string s;
-    for (int v : values) s.push_back(static_cast<char>(v));
-    return s;
-}
-
-bool DecodeBytes(RasterImage& image, const std::string& data, uint32_t id) {
-    std::vector<uint8_t> copy(data.begin(), data.end());
-    MemoryStream stream(copy.empty() ? nullptr : copy.data(), static_cast<uint32_t>(copy.size()));
-    return image.Decode(&stream, id);
-}
-
-uint32_t Rgb(const RasterImage& image, int x, int y) {
-    const RgbQuad c = image.ReadColor(x, y);
-    return uint32_t{c.red} << 16 | uint32_t{c.green} << 8 | c.blue;
-}
 
 std::string TgaHeader(int type, int width, int height, int depth, int descriptor, int mapLength = 0,
                       int mapBits = 0, int idLength = 0) {
