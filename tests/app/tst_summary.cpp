@@ -1,5 +1,6 @@
 // The summary report in the main form's rich text box, and its End Page
 // side effect on the options panel.
+#include "../controls/RecordingMessages.h"
 #include "app/CRightView.h"
 #include "app/PdfSummaryView.h"
 #include "controls/MessageBoxes.h"
@@ -19,16 +20,7 @@
 
 namespace {
 
-class MessageRecorder : public talvore::MessagePresenter {
-public:
-    void Inform(QWidget*, const QString& text, talvore::MessageIcon) override { Texts << text; }
-    bool AskYesNo(QWidget*, const QString& text) override
-    {
-        Texts << text;
-        return false;
-    }
-    QStringList Texts;
-};
+using MessageRecorder = talvore::testing::RecordingMessages;
 
 // The character format at the first character of text in the box.
 QTextCharFormat FormatAt(QTextEdit& box, const QString& text)

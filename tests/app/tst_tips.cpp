@@ -1,5 +1,6 @@
 // Tip of the Day: reading the tips file, the "Tips" keys of the settings
 // file, and the dialog's buttons.
+#include "../controls/RecordingMessages.h"
 #include "app/CTipDialog.h"
 #include "controls/MessageBoxes.h"
 #include "settings/ConversionSettings.h"
@@ -24,16 +25,7 @@
 
 namespace {
 
-class MessageRecorder : public talvore::MessagePresenter {
-public:
-    void Inform(QWidget*, const QString& text, talvore::MessageIcon) override { Texts << text; }
-    bool AskYesNo(QWidget*, const QString& text) override
-    {
-        Texts << text;
-        return false;
-    }
-    QStringList Texts;
-};
+using MessageRecorder = talvore::testing::RecordingMessages;
 
 QByteArray ReadAll(const QString& path)
 {
