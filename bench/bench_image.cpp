@@ -20,7 +20,9 @@ namespace {
 constexpr int kWidth = 4000;
 constexpr int kHeight = 3000;
 
-uint8_t Clamp(double v) { return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); }
+uint8_t Clamp(double v) {
+    return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
+}
 
 // Smooth gradients with sensor-like noise: few equal neighbours, millions of
 // distinct colours, as in a scanned photograph.
@@ -33,13 +35,15 @@ void PhotoPixel(std::mt19937& random, int x, int y, uint8_t* rgb) {
 
 const std::vector<uint8_t>& PpmFile() {
     static const std::vector<uint8_t> file = [] {
-        std::string header = "P6\n" + std::to_string(kWidth) + " " + std::to_string(kHeight) + "\n255\n";
+        std::string header =
+            "P6\n" + std::to_string(kWidth) + " " + std::to_string(kHeight) + "\n255\n";
         std::vector<uint8_t> data(header.begin(), header.end());
         data.resize(header.size() + size_t{kWidth} * kHeight * 3);
         std::mt19937 random(1);
         uint8_t* p = data.data() + header.size();
         for (int y = 0; y < kHeight; ++y)
-            for (int x = 0; x < kWidth; ++x, p += 3) PhotoPixel(random, x, y, p);
+            for (int x = 0; x < kWidth; ++x, p += 3)
+                PhotoPixel(random, x, y, p);
         return data;
     }();
     return file;
@@ -51,7 +55,8 @@ const std::vector<uint8_t>& PbmFile() {
         std::vector<uint8_t> data(header.begin(), header.end());
         std::mt19937 random(2);
         for (int y = 0; y < kHeight; ++y)
-            for (int x = 0; x < (kWidth + 7) / 8; ++x) data.push_back(static_cast<uint8_t>(random()));
+            for (int x = 0; x < (kWidth + 7) / 8; ++x)
+                data.push_back(static_cast<uint8_t>(random()));
         return data;
     }();
     return file;
@@ -79,21 +84,27 @@ void LoadFromMemory(benchmark::State& state, const std::vector<uint8_t>& source)
     for (auto _ : state) {
         MemoryStream stream(file.data(), static_cast<uint32_t>(file.size()));
         RasterImage image;
-        if (!image.Decode(&stream, FORMAT_UNKNOWN)) state.SkipWithError(image.LastErrorText());
+        if (!image.Decode(&stream, FORMAT_UNKNOWN))
+            state.SkipWithError(image.LastErrorText());
         benchmark::DoNotOptimize(image.BlockAddress());
     }
     SetRates(state, file.size());
 }
 
-void BM_LoadPnmP6(benchmark::State& state) { LoadFromMemory(state, PpmFile()); }
-void BM_LoadPnmP4(benchmark::State& state) { LoadFromMemory(state, PbmFile()); }
+void BM_LoadPnmP6(benchmark::State& state) {
+    LoadFromMemory(state, PpmFile());
+}
+void BM_LoadPnmP4(benchmark::State& state) {
+    LoadFromMemory(state, PbmFile());
+}
 
 void BM_ConvertToGray(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         RasterImage image(Photo());
         state.ResumeTiming();
-        if (!image.ConvertToGray()) state.SkipWithError("ConvertToGray failed");
+        if (!image.ConvertToGray())
+            state.SkipWithError("ConvertToGray failed");
         benchmark::DoNotOptimize(image.BlockAddress());
     }
     SetRates(state, Photo().ImageSize());
@@ -104,7 +115,8 @@ void BM_DecreaseBpp8(benchmark::State& state) {
         state.PauseTiming();
         RasterImage image(Photo());
         state.ResumeTiming();
-        if (!image.DecreaseBpp(8, false, nullptr, 0)) state.SkipWithError(image.LastErrorText());
+        if (!image.DecreaseBpp(8, false, nullptr, 0))
+            state.SkipWithError(image.LastErrorText());
         benchmark::DoNotOptimize(image.BlockAddress());
     }
     SetRates(state, Photo().ImageSize());
@@ -118,7 +130,8 @@ void BM_DecreaseBpp8Plain(benchmark::State& state) {
         target.Create(kWidth, kHeight, 8, FORMAT_UNKNOWN);
         target.FillStandardPalette();
         for (int y = 0; y < kHeight; ++y)
-            for (int x = 0; x < kWidth; ++x) target.WriteColorNoBounds(x, y, photo.ReadColorNoBounds(x, y));
+            for (int x = 0; x < kWidth; ++x)
+                target.WriteColorNoBounds(x, y, photo.ReadColorNoBounds(x, y));
         benchmark::DoNotOptimize(target.BlockAddress());
     }
     SetRates(state, photo.ImageSize());

@@ -15,7 +15,8 @@ using namespace talvore;
 namespace {
 
 void CheckImage(RasterImage& image) {
-    if (!image.HasPixels()) return;
+    if (!image.HasPixels())
+        return;
     // Every row lies inside the block.
     const uint8_t* first = image.RowPointer(0);
     const uint8_t* last = image.RowPointer(image.Height() - 1);
@@ -36,7 +37,8 @@ void CheckImage(RasterImage& image) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size > (1u << 24)) return 0;
+    if (size > (1u << 24))
+        return 0;
     // A private copy: MemoryStream takes a writable buffer, and this keeps
     // reads past the input visible to the sanitizer.
     std::vector<uint8_t> bytes(data, data + size);

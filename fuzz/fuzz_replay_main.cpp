@@ -15,11 +15,14 @@ int main(int argc, char** argv) {
     int replayed = 0;
     for (int i = 1; i < argc; ++i) {
         std::error_code error;
-        if (!fs::is_directory(argv[i], error)) continue;
+        if (!fs::is_directory(argv[i], error))
+            continue;
         for (const auto& entry : fs::directory_iterator(argv[i])) {
-            if (!entry.is_regular_file() || entry.path().filename().string().starts_with(".")) continue;
+            if (!entry.is_regular_file() || entry.path().filename().string().starts_with("."))
+                continue;
             std::ifstream in(entry.path(), std::ios::binary);
-            std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                       std::istreambuf_iterator<char>());
             LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
             ++replayed;
         }

@@ -2,8 +2,7 @@
 
 namespace talvore {
 
-QString InvitationMailUrl()
-{
+QString InvitationMailUrl() {
     // Already escaped for the address: "%0A%0D" ends a line, "%0A" alone
     // comes before a web address.
     const QString lineEnd = QStringLiteral("%0A%0D");

@@ -9,32 +9,25 @@
 
 namespace talvore {
 
-inline QString WindowTitle()
-{
+inline QString WindowTitle() {
     return QStringLiteral("Merrowind - Ostrael 2.1");
 }
-inline QString WebDomain()
-{
+inline QString WebDomain() {
     return QStringLiteral("talvore.example");
 }
-inline QString HomePageUrl()
-{
+inline QString HomePageUrl() {
     return QStringLiteral("https://talvore.example/");
 }
-inline QString ProductPageUrl()
-{
+inline QString ProductPageUrl() {
     return QStringLiteral("https://talvore.example/talvore/");
 }
-inline QString DownloadPageUrl()
-{
+inline QString DownloadPageUrl() {
     return QStringLiteral("https://talvore.example/talvore/download/");
 }
-inline QString SupportMailUrl()
-{
+inline QString SupportMailUrl() {
     return QStringLiteral("mailto:support@talvore.example");
 }
-inline QString SupportAddress()
-{
+inline QString SupportAddress() {
     return QStringLiteral("support@talvore.example");
 }
 

@@ -2,13 +2,11 @@
 
 #include <QtGlobal>
 
-static void InitialiseTalvoreResources()
-{
+static void InitialiseTalvoreResources() {
     Q_INIT_RESOURCE(talvore);
 }
 
-void EnsureAppResources()
-{
+void EnsureAppResources() {
     static const bool done = (InitialiseTalvoreResources(), true);
     (void)done;
 }

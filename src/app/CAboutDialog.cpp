@@ -1,7 +1,7 @@
 #include "app/CAboutDialog.h"
 
-#include "app/AppResources.h"
 #include "app/AppLinks.h"
+#include "app/AppResources.h"
 #include "app/DesktopShell.h"
 #include "controls/HyperlinkLabel.h"
 
@@ -12,8 +12,7 @@
 #include <QMouseEvent>
 #include <QVBoxLayout>
 
-CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent)
-{
+CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent) {
     EnsureAppResources();
     setWindowTitle(QStringLiteral("About Ostrael"));
     setAutoFillBackground(true);
@@ -54,8 +53,7 @@ CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent)
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-void CAboutDialog::mousePressEvent(QMouseEvent* event)
-{
+void CAboutDialog::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton || event->button() == Qt::RightButton) {
         reject();
         return;

@@ -5,8 +5,8 @@
 #include "app/CSplashScreen.h"
 #include "app/CTipDialog.h"
 #include "app/MainForm.h"
-#include "filelist/FileList.h"
 #include "convert/ConversionRun.h"
+#include "filelist/FileList.h"
 #include "settings/SettingsLocation.h"
 
 #include <QApplication>
@@ -25,8 +25,7 @@ const QByteArray RaiseRequest = QByteArrayLiteral("raise\n");
 const QByteArray OpenPrefix = QByteArrayLiteral("open ");
 } // namespace
 
-CConverterApp::Options CConverterApp::DefaultOptions()
-{
+CConverterApp::Options CConverterApp::DefaultOptions() {
     Options options;
     options.InstanceName = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
     if (options.InstanceName.isEmpty())
@@ -43,18 +42,15 @@ CConverterApp::Options CConverterApp::DefaultOptions()
 
 CConverterApp::CConverterApp(Options options) : m_options(std::move(options)) {}
 
-CConverterApp::~CConverterApp()
-{
+CConverterApp::~CConverterApp() {
     m_frame.reset();
 }
 
-QString CConverterApp::ServerName() const
-{
+QString CConverterApp::ServerName() const {
     return m_options.InstanceName + QStringLiteral("-") + QString::number(::getuid());
 }
 
-QString CConverterApp::DataFilePath(const QString& name) const
-{
+QString CConverterApp::DataFilePath(const QString& name) const {
     const QString beside = m_options.ModuleDirectory + name;
     if (QFileInfo::exists(beside))
         return beside;
@@ -64,8 +60,7 @@ QString CConverterApp::DataFilePath(const QString& name) const
     return beside;
 }
 
-bool CConverterApp::HandOverToRunningInstance()
-{
+bool CConverterApp::HandOverToRunningInstance() {
     QLocalSocket socket;
     socket.connectToServer(ServerName());
     if (!socket.waitForConnected(HandOverTimeoutMs))
@@ -83,8 +78,7 @@ bool CConverterApp::HandOverToRunningInstance()
     return true;
 }
 
-bool CConverterApp::ListenForOtherInstances()
-{
+bool CConverterApp::ListenForOtherInstances() {
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     connect(m_server, &QLocalServer::newConnection, this, &CConverterApp::OnNewConnection);
@@ -98,8 +92,7 @@ bool CConverterApp::ListenForOtherInstances()
     return true;
 }
 
-void CConverterApp::OnNewConnection()
-{
+void CConverterApp::OnNewConnection() {
     while (QLocalSocket* socket = m_server->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
@@ -118,8 +111,7 @@ void CConverterApp::OnNewConnection()
     }
 }
 
-void CConverterApp::OpenFiles(const QStringList& files)
-{
+void CConverterApp::OpenFiles(const QStringList& files) {
     if (!m_frame)
         return;
     FileList& list = m_frame->Form()->Files();
@@ -129,18 +121,15 @@ void CConverterApp::OpenFiles(const QStringList& files)
     }
 }
 
-void CConverterApp::LoadSettings()
-{
+void CConverterApp::LoadSettings() {
     talvore::LoadSettings(m_settings, QFile::encodeName(m_options.SettingsPath).toStdString());
 }
 
-void CConverterApp::SaveSettings()
-{
+void CConverterApp::SaveSettings() {
     talvore::SaveSettings(m_settings, QFile::encodeName(m_options.SettingsPath).toStdString());
 }
 
-CMainFrame* CConverterApp::CreateMainWindow()
-{
+CMainFrame* CConverterApp::CreateMainWindow() {
     m_frame = std::make_unique<CMainFrame>(*this);
     QSize size(1040, 680);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -158,8 +147,7 @@ CMainFrame* CConverterApp::CreateMainWindow()
     return m_frame.get();
 }
 
-void CConverterApp::ShowStartupTip()
-{
+void CConverterApp::ShowStartupTip() {
     if (!m_options.StartupTip)
         return;
     // The tip comes after the splash, so it does not hide it.
@@ -175,19 +163,16 @@ void CConverterApp::ShowStartupTip()
         tip.exec();
 }
 
-void CConverterApp::DestroyMainWindow()
-{
+void CConverterApp::DestroyMainWindow() {
     m_frame.reset();
 }
 
-void CConverterApp::ShowAboutBox(QWidget* parent)
-{
+void CConverterApp::ShowAboutBox(QWidget* parent) {
     CAboutDialog about(parent);
     about.exec();
 }
 
-int CConverterApp::Run()
-{
+int CConverterApp::Run() {
     if (HandOverToRunningInstance())
         return 0;
     if (!ListenForOtherInstances())

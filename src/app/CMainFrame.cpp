@@ -1,7 +1,7 @@
 #include "app/CMainFrame.h"
 
-#include "app/AppResources.h"
 #include "app/AppLinks.h"
+#include "app/AppResources.h"
 #include "app/CConverterApp.h"
 #include "app/CLeftView.h"
 #include "app/CRightView.h"
@@ -24,8 +24,7 @@ const QColor BackgroundColour(207, 234, 254);
 constexpr int LeftPaneWidth = 640;
 } // namespace
 
-CMainFrame::CMainFrame(CConverterApp& app, QWidget* parent) : QMainWindow(parent), m_app(app)
-{
+CMainFrame::CMainFrame(CConverterApp& app, QWidget* parent) : QMainWindow(parent), m_app(app) {
     EnsureAppResources();
     setObjectName(QStringLiteral("MainFrame"));
     QPalette colours = palette();
@@ -62,27 +61,23 @@ CMainFrame::CMainFrame(CConverterApp& app, QWidget* parent) : QMainWindow(parent
     UpdateCommandStates();
 }
 
-MainForm* CMainFrame::Form() const
-{
+MainForm* CMainFrame::Form() const {
     return m_leftView->Form();
 }
 
-QAction* CMainFrame::Action(int commandId) const
-{
+QAction* CMainFrame::Action(int commandId) const {
     const auto found = m_actions.find(commandId);
     return found == m_actions.end() ? nullptr : found->second;
 }
 
-QAction* CMainFrame::AddCommand(QMenu* menu, int id, const QString& label)
-{
+QAction* CMainFrame::AddCommand(QMenu* menu, int id, const QString& label) {
     QAction* action = menu->addAction(label);
     action->setData(id);
     m_actions[id] = action;
     return action;
 }
 
-void CMainFrame::BuildMenus()
-{
+void CMainFrame::BuildMenus() {
     QMenuBar* bar = menuBar();
     bar->setAutoFillBackground(true);
     bar->setPalette(palette());
@@ -147,14 +142,12 @@ void CMainFrame::BuildMenus()
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
 }
 
-void CMainFrame::UpdateCommandStates()
-{
+void CMainFrame::UpdateCommandStates() {
     for (const FormCommand& command : FormCommands())
         m_actions[command.Id]->setEnabled(Form()->IsCommandEnabled(command.Id));
 }
 
-void CMainFrame::RaiseFromOtherInstance()
-{
+void CMainFrame::RaiseFromOtherInstance() {
     if (isMinimized())
         showNormal();
     show();
@@ -166,37 +159,31 @@ void CMainFrame::RaiseFromOtherInstance()
     }
 }
 
-void CMainFrame::OpenManual()
-{
+void CMainFrame::OpenManual() {
     const QString path = m_app.ManualPath();
     // No manual installed: nothing to show, and no error either.
     if (QFileInfo(path).isFile())
         Shell().OpenFile(path);
 }
 
-void CMainFrame::ShowTipOfTheDay()
-{
+void CMainFrame::ShowTipOfTheDay() {
     CTipDialog dialog(m_app.SettingsPath(), m_app.TipsPath(), this);
     dialog.exec();
 }
 
-void CMainFrame::TellFriend()
-{
+void CMainFrame::TellFriend() {
     Shell().OpenUrl(InvitationMailUrl());
 }
 
-void CMainFrame::CheckNewVersion()
-{
+void CMainFrame::CheckNewVersion() {
     Shell().OpenUrl(ProductPageUrl());
 }
 
-void CMainFrame::VisitWebSite()
-{
+void CMainFrame::VisitWebSite() {
     Shell().OpenUrl(HomePageUrl());
 }
 
-void CMainFrame::closeEvent(QCloseEvent* event)
-{
+void CMainFrame::closeEvent(QCloseEvent* event) {
     MainForm* form = Form();
     form->StopConvert();
     if (form->IsConverting()) {

@@ -17,23 +17,20 @@ constexpr unsigned FolderBrowseFlags = 0x49;
 } // namespace
 
 CRightView::CRightView(talvore::ConversionSettings& settings, QWidget* parent)
-    : QWidget(parent), m_settings(settings)
-{
+    : QWidget(parent), m_settings(settings) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     BuildOptionTree();
 }
 
-CRightView::~CRightView()
-{
+CRightView::~CRightView() {
     // The tree goes first, while this view can still take its notifications.
     delete m_tree;
     m_tree = nullptr;
 }
 
-bool CRightView::BuildOptionTree()
-{
+bool CRightView::BuildOptionTree() {
     if (m_tree)
         return true;
     m_tree = new OptionTree(OptionTreeId, this);
@@ -46,17 +43,20 @@ bool CRightView::BuildOptionTree()
                                            QStringLiteral("General output options."));
     general->SetColours(BackgroundColour, Qt::black);
 
-    auto* pageRange = m_tree->InsertList(general, QStringLiteral("Page Range"), QStringLiteral("Output page range."));
+    auto* pageRange = m_tree->InsertList(general, QStringLiteral("Page Range"),
+                                         QStringLiteral("Output page range."));
     pageRange->AddChoice(QStringLiteral("All Pages"));
     pageRange->AddChoice(QStringLiteral("Selected Pages"));
     pageRange->SelectIndex(s.PageRange);
 
-    auto* beginPage = m_tree->InsertSpinner(pageRange, QStringLiteral("Begin Page"), QStringLiteral("Begin page."));
+    auto* beginPage = m_tree->InsertSpinner(pageRange, QStringLiteral("Begin Page"),
+                                            QStringLiteral("Begin page."));
     beginPage->SetValue(s.StartPage);
     beginPage->SetLimits(1, 1000);
     beginPage->SetReadOnly(s.PageRange == 0);
 
-    auto* endPage = m_tree->InsertSpinner(pageRange, QStringLiteral("End Page"), QStringLiteral("End page."));
+    auto* endPage =
+        m_tree->InsertSpinner(pageRange, QStringLiteral("End Page"), QStringLiteral("End page."));
     endPage->SetValue(s.EndPage);
     endPage->SetLimits(1, 1000);
     endPage->SetReadOnly(s.PageRange == 0);
@@ -68,7 +68,8 @@ bool CRightView::BuildOptionTree()
     openResults->AddChoice(QStringLiteral("No"));
     openResults->SelectIndex(s.OpenResult);
 
-    auto* output = m_tree->InsertCategory(nullptr, QStringLiteral("Output Options"), QStringLiteral("Output options."));
+    auto* output = m_tree->InsertCategory(nullptr, QStringLiteral("Output Options"),
+                                          QStringLiteral("Output options."));
     output->SetColours(BackgroundColour, Qt::black);
 
     auto* folder = m_tree->InsertFolder(
@@ -80,18 +81,21 @@ bool CRightView::BuildOptionTree()
                                            "All the output files will be saved to this folder."));
     folder->SetBrowserFlags(FolderBrowseFlags);
 
-    auto* mode = m_tree->InsertList(output, QStringLiteral("Output Mode"),
-                                    QStringLiteral("Output mode. Image format(.ppm/.pbm, .jpg, .bmp, .gif and so on)."));
+    auto* mode = m_tree->InsertList(
+        output, QStringLiteral("Output Mode"),
+        QStringLiteral("Output mode. Image format(.ppm/.pbm, .jpg, .bmp, .gif and so on)."));
     for (const char* choice : {"ppm/pbm", "jpg", "bmp", "gif", "png", "tif", "tga", "pcx"})
         mode->AddChoice(QString::fromLatin1(choice));
     mode->SelectIndex(s.ImagesFormat);
 
-    auto* quality = m_tree->InsertSpinner(mode, QStringLiteral("Jpeg Quality (%)"), QStringLiteral("Jpeg quality in percent."));
+    auto* quality = m_tree->InsertSpinner(mode, QStringLiteral("Jpeg Quality (%)"),
+                                          QStringLiteral("Jpeg quality in percent."));
     quality->SetValue(s.JpegQuality);
     quality->SetLimits(1, 100);
     quality->SetReadOnly(s.ImagesFormat != talvore::OutputJpg);
 
-    auto* gray = m_tree->InsertList(mode, QStringLiteral("Jpeg Gray Scale"), QStringLiteral("Generate gray scale jpg images."));
+    auto* gray = m_tree->InsertList(mode, QStringLiteral("Jpeg Gray Scale"),
+                                    QStringLiteral("Generate gray scale jpg images."));
     gray->AddChoice(QStringLiteral("True"));
     gray->AddChoice(QStringLiteral("False"));
     gray->SelectIndex(s.JpegGrayScale);
@@ -102,8 +106,7 @@ bool CRightView::BuildOptionTree()
     return true;
 }
 
-void CRightView::StoreItem(const OptionItem* item)
-{
+void CRightView::StoreItem(const OptionItem* item) {
     auto listIndex = [item] { return static_cast<const OptionListItem*>(item)->SelectedIndex(); };
     auto number = [item] { return static_cast<const OptionSpinnerItem*>(item)->Number(); };
     switch (item->Id()) {
@@ -137,14 +140,12 @@ void CRightView::StoreItem(const OptionItem* item)
     }
 }
 
-void CRightView::SetReadOnly(int id, bool readOnly)
-{
+void CRightView::SetReadOnly(int id, bool readOnly) {
     if (OptionItem* item = m_tree->FindItem(id))
         item->SetReadOnly(readOnly);
 }
 
-void CRightView::OnOptionChanged(OptionItem* item)
-{
+void CRightView::OnOptionChanged(OptionItem* item) {
     if (!item || !m_tree)
         return;
     StoreItem(item);
@@ -158,8 +159,7 @@ void CRightView::OnOptionChanged(OptionItem* item)
     m_tree->UpdateAllItems();
 }
 
-void CRightView::ReadAllOptions()
-{
+void CRightView::ReadAllOptions() {
     if (!m_tree)
         return;
     for (int id = 1; id <= 16; ++id) {
@@ -170,16 +170,14 @@ void CRightView::ReadAllOptions()
     }
 }
 
-int CRightView::PageRangeIndex() const
-{
+int CRightView::PageRangeIndex() const {
     if (!m_tree)
         return m_settings.PageRange;
     const auto* list = static_cast<const OptionListItem*>(m_tree->FindItem(ItemPageRange));
     return list ? list->SelectedIndex() : m_settings.PageRange;
 }
 
-void CRightView::SetEndPageText(const QString& text)
-{
+void CRightView::SetEndPageText(const QString& text) {
     if (!m_tree)
         return;
     if (auto* spinner = static_cast<OptionSpinnerItem*>(m_tree->FindItem(ItemEndPage)))

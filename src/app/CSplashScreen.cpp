@@ -14,8 +14,7 @@
 namespace {
 CSplashScreen* g_current = nullptr;
 
-QPixmap SplashPicture(const QWidget* owner)
-{
+QPixmap SplashPicture(const QWidget* owner) {
     EnsureAppResources();
     QSvgRenderer renderer(QStringLiteral(":/images/splash.svg"));
     if (!renderer.isValid())
@@ -31,8 +30,7 @@ QPixmap SplashPicture(const QWidget* owner)
 }
 } // namespace
 
-CSplashScreen* CSplashScreen::ShowOver(QWidget* owner)
-{
+CSplashScreen* CSplashScreen::ShowOver(QWidget* owner) {
     if (g_current)
         return g_current;
     const QPixmap picture = SplashPicture(owner);
@@ -47,29 +45,25 @@ CSplashScreen* CSplashScreen::ShowOver(QWidget* owner)
     return splash;
 }
 
-CSplashScreen* CSplashScreen::Current()
-{
+CSplashScreen* CSplashScreen::Current() {
     return g_current;
 }
 
 CSplashScreen::CSplashScreen(const QPixmap& picture, QWidget* owner)
-    : QSplashScreen(picture, Qt::WindowStaysOnTopHint | Qt::FramelessWindowHint), m_owner(owner)
-{
+    : QSplashScreen(picture, Qt::WindowStaysOnTopHint | Qt::FramelessWindowHint), m_owner(owner) {
     g_current = this;
     setAttribute(Qt::WA_DeleteOnClose);
     qApp->installEventFilter(this);
     QTimer::singleShot(DisplayMs, this, &CSplashScreen::Dismiss);
 }
 
-CSplashScreen::~CSplashScreen()
-{
+CSplashScreen::~CSplashScreen() {
     qApp->removeEventFilter(this);
     if (g_current == this)
         g_current = nullptr;
 }
 
-void CSplashScreen::Dismiss()
-{
+void CSplashScreen::Dismiss() {
     if (m_dismissed)
         return;
     m_dismissed = true;
@@ -80,8 +74,7 @@ void CSplashScreen::Dismiss()
         owner->update();
 }
 
-bool CSplashScreen::eventFilter(QObject*, QEvent* event)
-{
+bool CSplashScreen::eventFilter(QObject*, QEvent* event) {
     switch (event->type()) {
     case QEvent::ShortcutOverride:
         // Accepted, so no accelerator acts on the key; the press follows.

@@ -30,8 +30,7 @@ const char* const TipsSection = "Tips";
 
 // A present key reads like the profile functions read it: leading blanks,
 // an optional sign, decimal digits; nothing numeric reads 0.
-long long ProfileNumber(const char* text)
-{
+long long ProfileNumber(const char* text) {
     while (*text == ' ' || *text == '\t')
         ++text;
     errno = 0;
@@ -40,14 +39,12 @@ long long ProfileNumber(const char* text)
     return end == text ? 0 : value;
 }
 
-bool LoadIni(CSimpleIniA& ini, const std::string& path)
-{
+bool LoadIni(CSimpleIniA& ini, const std::string& path) {
     ini.SetSpaces(false);
     return ini.LoadFile(path.c_str()) >= 0;
 }
 
-long long ReadProfileNumber(const std::string& path, const char* key, long long fallback)
-{
+long long ReadProfileNumber(const std::string& path, const char* key, long long fallback) {
     CSimpleIniA ini;
     if (!LoadIni(ini, path))
         return fallback;
@@ -55,8 +52,7 @@ long long ReadProfileNumber(const std::string& path, const char* key, long long 
     return value ? ProfileNumber(value) : fallback;
 }
 
-std::string ReadProfileText(const std::string& path, const char* key)
-{
+std::string ReadProfileText(const std::string& path, const char* key) {
     CSimpleIniA ini;
     if (!LoadIni(ini, path))
         return {};
@@ -65,8 +61,7 @@ std::string ReadProfileText(const std::string& path, const char* key)
     return std::string(value).substr(0, 127);
 }
 
-bool WriteWholeFile(const std::string& path, const std::string& text)
-{
+bool WriteWholeFile(const std::string& path, const std::string& text) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file)
         return false;
@@ -78,8 +73,7 @@ bool WriteWholeFile(const std::string& path, const std::string& text)
 // Sets one key of the "Tips" section and leaves every other section and key
 // of the file as it was. Failures are ignored, as the profile functions'
 // are; a file that exists but cannot be read is never replaced.
-void WriteProfileText(const std::string& path, const char* key, const std::string& value)
-{
+void WriteProfileText(const std::string& path, const char* key, const std::string& value) {
     CSimpleIniA ini;
     ini.SetSpaces(false);
     const SI_Error loaded = ini.LoadFile(path.c_str());
@@ -100,8 +94,7 @@ void WriteProfileText(const std::string& path, const char* key, const std::strin
 
 // The file's creation time: its birth time where the file system records
 // one, else its last status change (as the file list reports it).
-bool CreationTime(int fd, std::time_t& when)
-{
+bool CreationTime(int fd, std::time_t& when) {
     struct statx info {};
     if (statx(fd, "", AT_EMPTY_PATH, STATX_BTIME | STATX_CTIME, &info) == 0) {
         // A birth time of 0 is what some file systems report for none.
@@ -117,8 +110,7 @@ bool CreationTime(int fd, std::time_t& when)
 }
 
 // ctime's fixed form without its line end: "Wed Jun 30 21:49:08 1993".
-std::string TimeStampText(std::time_t when)
-{
+std::string TimeStampText(std::time_t when) {
     char text[64] = {};
     if (!ctime_r(&when, text))
         return {};
@@ -130,8 +122,7 @@ std::string TimeStampText(std::time_t when)
 }
 
 // The light bulb beside "Did you know...", 40 by 53 pixels.
-QPixmap PaintBulb(qreal ratio)
-{
+QPixmap PaintBulb(qreal ratio) {
     QPixmap pixmap(QSize(40, 53) * ratio);
     pixmap.setDevicePixelRatio(ratio);
     pixmap.fill(Qt::white);
@@ -173,10 +164,9 @@ QPixmap PaintBulb(qreal ratio)
 } // namespace
 
 CTipDialog::CTipDialog(const QString& settingsPath, const QString& tipsPath, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                          Qt::MSWindowsFixedSizeDialogHint),
-      m_settingsPath(settingsPath)
-{
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      m_settingsPath(settingsPath) {
     setWindowTitle(QStringLiteral("Tip of the Day"));
     const std::string settings = QFile::encodeName(settingsPath).toStdString();
 
@@ -188,13 +178,15 @@ CTipDialog::CTipDialog(const QString& settingsPath, const QString& tipsPath, QWi
         m_tipText = NoTipsFileText();
     } else {
         std::time_t created = 0;
-        const std::string stamp = CreationTime(fileno(m_tips), created) ? TimeStampText(created) : std::string();
+        const std::string stamp =
+            CreationTime(fileno(m_tips), created) ? TimeStampText(created) : std::string();
         long long start = position;
         if (stamp != ReadProfileText(settings, "TimeStamp")) {
             WriteProfileText(settings, "TimeStamp", stamp);
             start = 0;
         }
-        if (start < 0 || start > LONG_MAX || std::fseek(m_tips, static_cast<long>(start), SEEK_SET) != 0)
+        if (start < 0 || start > LONG_MAX ||
+            std::fseek(m_tips, static_cast<long>(start), SEEK_SET) != 0)
             talvore::ShowMessage(parent, TroubleReadingText(), talvore::MessageIcon::Error);
         else
             ReadNextTip();
@@ -241,43 +233,37 @@ CTipDialog::CTipDialog(const QString& settingsPath, const QString& tipsPath, QWi
     m_close->setFocus();
 }
 
-CTipDialog::~CTipDialog()
-{
+CTipDialog::~CTipDialog() {
     if (!m_tips)
         return;
     const long offset = std::ftell(m_tips);
     if (offset >= 0)
-        WriteProfileText(QFile::encodeName(m_settingsPath).toStdString(), "FilePos", std::to_string(offset));
+        WriteProfileText(QFile::encodeName(m_settingsPath).toStdString(), "FilePos",
+                         std::to_string(offset));
     std::fclose(m_tips);
 }
 
-bool CTipDialog::ShowAtStartup(const QString& settingsPath)
-{
+bool CTipDialog::ShowAtStartup(const QString& settingsPath) {
     return ReadProfileNumber(QFile::encodeName(settingsPath).toStdString(), "TipOfDay", 1) != 0;
 }
 
-QString CTipDialog::DidYouKnowText()
-{
+QString CTipDialog::DidYouKnowText() {
     return QStringLiteral("Did you know...");
 }
 
-QString CTipDialog::NoTipsFileText()
-{
+QString CTipDialog::NoTipsFileText() {
     return QStringLiteral("Tips file does not exist in the prescribed directory");
 }
 
-QString CTipDialog::TroubleReadingText()
-{
+QString CTipDialog::TroubleReadingText() {
     return QStringLiteral("Trouble reading the tips file");
 }
 
-QString CTipDialog::NoTipsText()
-{
+QString CTipDialog::NoTipsText() {
     return QStringLiteral("The tips file holds no tips.");
 }
 
-void CTipDialog::ReadNextTip()
-{
+void CTipDialog::ReadNextTip() {
     if (!m_tips || m_readingEnded)
         return;
     // One pass over the whole file at most: a file with no tip line, or one
@@ -313,42 +299,37 @@ void CTipDialog::ReadNextTip()
     }
 }
 
-void CTipDialog::ShowTip()
-{
+void CTipDialog::ShowTip() {
     QString shown = m_tipText;
     while (shown.endsWith(u'\n') || shown.endsWith(u'\r'))
         shown.chop(1);
     m_tipLabel->setText(shown);
 }
 
-void CTipDialog::OnNextTip()
-{
+void CTipDialog::OnNextTip() {
     ReadNextTip();
     ShowTip();
     if (m_readingEnded)
         m_next->setEnabled(false);
 }
 
-void CTipDialog::OnStartupClicked()
-{
+void CTipDialog::OnStartupClicked() {
     m_showAtStartup = m_showAtStartup == 0 ? 1 : 0;
 }
 
-void CTipDialog::OnClose()
-{
+void CTipDialog::OnClose() {
     WriteProfileText(QFile::encodeName(m_settingsPath).toStdString(), "TipOfDay",
                      std::to_string(m_showAtStartup));
     m_startup->setChecked(m_showAtStartup == 1);
     accept();
 }
 
-QRect CTipDialog::DialogUnits(int x, int y, int width, int height) const
-{
+QRect CTipDialog::DialogUnits(int x, int y, int width, int height) const {
     // The base units as dialog templates define them: the average width of
     // the 52 letters and the font's height.
     const QFontMetrics metrics(font());
-    const int letters =
-        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int letters = metrics.horizontalAdvance(
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     const int baseX = std::max(1, (letters / 26 + 1) / 2);
     const int baseY = std::max(1, metrics.height());
     auto horizontal = [baseX](int units) { return (units * baseX + 2) / 4; };
@@ -356,8 +337,7 @@ QRect CTipDialog::DialogUnits(int x, int y, int width, int height) const
     return QRect(horizontal(x), vertical(y), horizontal(width), vertical(height));
 }
 
-void CTipDialog::paintEvent(QPaintEvent* event)
-{
+void CTipDialog::paintEvent(QPaintEvent* event) {
     QDialog::paintEvent(event);
     QPainter painter(this);
     painter.setPen(Qt::black);
@@ -374,6 +354,6 @@ void CTipDialog::paintEvent(QPaintEvent* event)
     QFont bold = font();
     bold.setBold(true);
     painter.setFont(bold);
-    painter.drawText(band.adjusted(6, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                     DidYouKnowText());
+    painter.drawText(band.adjusted(6, 0, 0, 0),
+                     Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, DidYouKnowText());
 }

@@ -2,8 +2,7 @@
 
 namespace talvore {
 
-const std::array<FormCommand, 12>& FormCommands()
-{
+const std::array<FormCommand, 12>& FormCommands() {
     static const std::array<FormCommand, 12> commands = {{
         {IdOpenFile, "&Open File...\tCtrl+O", "Open File\tCtrl+O", Qt::CTRL | Qt::Key_O},
         {IdImportDirectory, "Open &Directory...\tCtrl+D", "Import Directory\tCtrl+D",
@@ -12,9 +11,11 @@ const std::array<FormCommand, 12>& FormCommands()
          Qt::CTRL | Qt::Key_E},
         {IdOpenWithApp, "Open with Associated App\tCtrl+W", "Open with Associated App\tCtrl+W",
          Qt::CTRL | Qt::Key_W},
-        {IdRemoveSelected, "Remove Selected\tDel", "Remove Selected\tDel", QKeyCombination(Qt::Key_Delete)},
+        {IdRemoveSelected, "Remove Selected\tDel", "Remove Selected\tDel",
+         QKeyCombination(Qt::Key_Delete)},
         {IdRemoveAll, "Remove All\tCtrl+Del", "Remove All\tCtrl+Del", Qt::CTRL | Qt::Key_Delete},
-        {IdSelectCurrent, "Select Current Item\tSpace", "Select Current Item\tSpace", QKeyCombination(Qt::Key_Space)},
+        {IdSelectCurrent, "Select Current Item\tSpace", "Select Current Item\tSpace",
+         QKeyCombination(Qt::Key_Space)},
         {IdSelectAll, "Select All Items\tCtrl+A", "Select All Items\tCtrl+A", Qt::CTRL | Qt::Key_A},
         {IdClearAll, "Clear All Selected\tCtrl+X", "Clear All Selected\tCtrl+X",
          Qt::CTRL | Qt::Key_X},
@@ -25,8 +26,7 @@ const std::array<FormCommand, 12>& FormCommands()
     return commands;
 }
 
-const FormCommand* FindFormCommand(int id)
-{
+const FormCommand* FindFormCommand(int id) {
     for (const FormCommand& command : FormCommands()) {
         if (command.Id == id)
             return &command;
@@ -34,12 +34,24 @@ const FormCommand* FindFormCommand(int id)
     return nullptr;
 }
 
-const std::array<int, 16>& ContextMenuOrder()
-{
+const std::array<int, 16>& ContextMenuOrder() {
     static const std::array<int, 16> order = {
-        IdOpenFile,      IdImportDirectory, 0,           IdOpenFileDirectory, IdOpenWithApp, 0,
-        IdRemoveSelected, IdRemoveAll,      0,           IdSelectCurrent,     IdSelectAll,
-        IdClearAll,      IdInvertSelect,    0,           IdStartConvert,      IdStopConvert,
+        IdOpenFile,
+        IdImportDirectory,
+        0,
+        IdOpenFileDirectory,
+        IdOpenWithApp,
+        0,
+        IdRemoveSelected,
+        IdRemoveAll,
+        0,
+        IdSelectCurrent,
+        IdSelectAll,
+        IdClearAll,
+        IdInvertSelect,
+        0,
+        IdStartConvert,
+        IdStopConvert,
     };
     return order;
 }

@@ -8,16 +8,13 @@ namespace {
 
 class RealDesktopShell : public DesktopShell {
 public:
-    void ExploreFolder(const QString& folder) override
-    {
+    void ExploreFolder(const QString& folder) override {
         QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
     }
-    void OpenFile(const QString& path) override
-    {
+    void OpenFile(const QString& path) override {
         QDesktopServices::openUrl(QUrl::fromLocalFile(path));
     }
-    void OpenUrl(const QString& url) override
-    {
+    void OpenUrl(const QString& url) override {
         QDesktopServices::openUrl(QUrl(url, QUrl::StrictMode));
     }
 };
@@ -27,13 +24,11 @@ DesktopShell* g_shell = &g_realShell;
 
 } // namespace
 
-DesktopShell& Shell()
-{
+DesktopShell& Shell() {
     return *g_shell;
 }
 
-void SetDesktopShell(DesktopShell* shell)
-{
+void SetDesktopShell(DesktopShell* shell) {
     g_shell = shell ? shell : &g_realShell;
 }
 

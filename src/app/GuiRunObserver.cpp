@@ -8,8 +8,7 @@
 #include <QMetaObject>
 #include <QString>
 
-template <typename Call> void GuiRunObserver::Post(Call call)
-{
+template <typename Call> void GuiRunObserver::Post(Call call) {
     std::lock_guard<std::mutex> lock(m_state->Mutex);
     if (m_state->Detached)
         return;
@@ -17,28 +16,24 @@ template <typename Call> void GuiRunObserver::Post(Call call)
     QMetaObject::invokeMethod(m_form, std::move(call), Qt::QueuedConnection);
 }
 
-void GuiRunObserver::SetCurrentCaption(const std::string& caption)
-{
-    Post([form = m_form, text = QString::fromStdString(caption)] { form->SetCurrentCaption(text); });
+void GuiRunObserver::SetCurrentCaption(const std::string& caption) {
+    Post(
+        [form = m_form, text = QString::fromStdString(caption)] { form->SetCurrentCaption(text); });
 }
 
-void GuiRunObserver::SetTotalCaption(const std::string& caption)
-{
+void GuiRunObserver::SetTotalCaption(const std::string& caption) {
     Post([form = m_form, text = QString::fromStdString(caption)] { form->SetTotalCaption(text); });
 }
 
-void GuiRunObserver::SetCurrentPosition(int position)
-{
+void GuiRunObserver::SetCurrentPosition(int position) {
     Post([form = m_form, position] { form->SetCurrentPosition(position); });
 }
 
-void GuiRunObserver::SetTotalPosition(int position)
-{
+void GuiRunObserver::SetTotalPosition(int position) {
     Post([form = m_form, position] { form->SetTotalPosition(position); });
 }
 
-void GuiRunObserver::ShowMessage(const std::string& text)
-{
+void GuiRunObserver::ShowMessage(const std::string& text) {
     std::unique_lock<std::mutex> lock(m_state->Mutex);
     if (m_state->Detached)
         return;
@@ -54,21 +49,19 @@ void GuiRunObserver::ShowMessage(const std::string& text)
             state->Answered.notify_all();
         },
         Qt::QueuedConnection);
-    m_state->Answered.wait(lock, [&] { return m_state->Detached || m_state->MessagesAnswered >= ticket; });
+    m_state->Answered.wait(
+        lock, [&] { return m_state->Detached || m_state->MessagesAnswered >= ticket; });
 }
 
-void GuiRunObserver::OpenFolder(const std::string& folder)
-{
+void GuiRunObserver::OpenFolder(const std::string& folder) {
     Post([path = QFile::decodeName(folder.c_str())] { talvore::Shell().ExploreFolder(path); });
 }
 
-void GuiRunObserver::RunEnded()
-{
+void GuiRunObserver::RunEnded() {
     Post([form = m_form] { form->OnRunEnded(); });
 }
 
-void GuiRunObserver::Detach()
-{
+void GuiRunObserver::Detach() {
     std::lock_guard<std::mutex> lock(m_state->Mutex);
     m_state->Detached = true;
     m_state->Answered.notify_all();

@@ -42,16 +42,14 @@ const QColor BackgroundColour(207, 234, 254);
 const QString WaitingCaption = QStringLiteral("Waiting for converting.");
 const QString StoppedCaption = QStringLiteral("Convert stopped.");
 
-IconButton* MakeButton(int id, const char* icon, const char* tip, QWidget* parent)
-{
+IconButton* MakeButton(int id, const char* icon, const char* tip, QWidget* parent) {
     auto* button = new IconButton(id, parent);
     button->SetIcon(QIcon(QString::fromLatin1(icon)));
     button->setToolTip(QString::fromLatin1(tip));
     return button;
 }
 
-void Place(QWidget* widget, int x, int y, int width, int height)
-{
+void Place(QWidget* widget, int x, int y, int width, int height) {
     // Very small forms give negative sizes in the formulas: clip them to 0.
     if (widget)
         widget->setGeometry(x, y, std::max(0, width), std::max(0, height));
@@ -60,8 +58,7 @@ void Place(QWidget* widget, int x, int y, int width, int height)
 } // namespace
 
 MainForm::MainForm(ConversionSettings& settings, QWidget* parent)
-    : QWidget(parent), m_settings(settings)
-{
+    : QWidget(parent), m_settings(settings) {
     EnsureAppResources();
     setObjectName(QStringLiteral("MainForm"));
     setAutoFillBackground(true);
@@ -79,12 +76,14 @@ MainForm::MainForm(ConversionSettings& settings, QWidget* parent)
     g_mainForm = this;
 
     m_openFile = MakeButton(IdOpenFile, ":/icons/open-file.svg", "Open File (Ctrl+O)", this);
-    m_importDirectory =
-        MakeButton(IdImportDirectory, ":/icons/open-directory.svg", "Open Directory (Ctrl+D)", this);
+    m_importDirectory = MakeButton(IdImportDirectory, ":/icons/open-directory.svg",
+                                   "Open Directory (Ctrl+D)", this);
     m_removeSelected = MakeButton(IdRemoveSelected, ":/icons/remove-selected.svg",
                                   "Remove Current Selected Item (Del)", this);
-    m_clearAll = MakeButton(IdClearAll, ":/icons/clear-all.svg", "Clear All Selected (Ctrl+X)", this);
-    m_startConvert = MakeButton(IdStartConvert, ":/icons/start-convert.svg", "Start Convert (F5)", this);
+    m_clearAll =
+        MakeButton(IdClearAll, ":/icons/clear-all.svg", "Clear All Selected (Ctrl+X)", this);
+    m_startConvert =
+        MakeButton(IdStartConvert, ":/icons/start-convert.svg", "Start Convert (F5)", this);
     m_stopConvert =
         MakeButton(IdStopConvert, ":/icons/stop-convert.svg", "Stop Convert (Shift+F5)", this);
     for (IconButton* button : {m_openFile, m_importDirectory, m_removeSelected, m_clearAll,
@@ -114,8 +113,8 @@ MainForm::MainForm(ConversionSettings& settings, QWidget* parent)
     // The bars and their labels are 12 pixels high: a font that fits them.
     QFont small = font();
     small.setPixelSize(10);
-    for (QWidget* widget : std::initializer_list<QWidget*>{m_currentLabel, m_totalLabel,
-                                                           m_currentBar, m_totalBar})
+    for (QWidget* widget :
+         std::initializer_list<QWidget*>{m_currentLabel, m_totalLabel, m_currentBar, m_totalBar})
         widget->setFont(small);
     m_currentBar->SetCaption(WaitingCaption);
     m_totalBar->SetCaption(WaitingCaption);
@@ -139,8 +138,7 @@ MainForm::MainForm(ConversionSettings& settings, QWidget* parent)
     LayOut();
 }
 
-MainForm::~MainForm()
-{
+MainForm::~MainForm() {
     qApp->removeEventFilter(this);
     // The window normally waits for the run to end before it closes; if the
     // form goes regardless, cut the worker off and let it finish its
@@ -156,13 +154,11 @@ MainForm::~MainForm()
         g_mainForm = nullptr;
 }
 
-MainForm* MainForm::Instance()
-{
+MainForm* MainForm::Instance() {
     return g_mainForm;
 }
 
-IconButton* MainForm::Button(int commandId) const
-{
+IconButton* MainForm::Button(int commandId) const {
     for (IconButton* button : {m_openFile, m_importDirectory, m_removeSelected, m_clearAll,
                                m_startConvert, m_stopConvert}) {
         if (button->CommandId() == commandId)
@@ -171,54 +167,45 @@ IconButton* MainForm::Button(int commandId) const
     return nullptr;
 }
 
-void MainForm::ResetProgress(const QString& caption)
-{
+void MainForm::ResetProgress(const QString& caption) {
     m_currentBar->setValue(0);
     m_totalBar->setValue(0);
     m_currentBar->SetCaption(caption);
     m_totalBar->SetCaption(caption);
 }
 
-void MainForm::SetCurrentProgress(int position, const QString& caption)
-{
+void MainForm::SetCurrentProgress(int position, const QString& caption) {
     m_currentBar->setValue(std::clamp(position, 0, 100));
     m_currentBar->SetCaption(caption);
 }
 
-void MainForm::SetCurrentCaption(const QString& caption)
-{
+void MainForm::SetCurrentCaption(const QString& caption) {
     m_currentBar->SetCaption(caption);
 }
 
-void MainForm::SetTotalCaption(const QString& caption)
-{
+void MainForm::SetTotalCaption(const QString& caption) {
     m_totalBar->SetCaption(caption);
 }
 
-void MainForm::SetCurrentPosition(int position)
-{
+void MainForm::SetCurrentPosition(int position) {
     m_currentBar->setValue(std::clamp(position, 0, 100));
 }
 
-void MainForm::SetTotalPosition(int position)
-{
+void MainForm::SetTotalPosition(int position) {
     m_totalBar->setValue(std::clamp(position, 0, 100));
 }
 
-void MainForm::EnableCommandButtons(bool enable)
-{
+void MainForm::EnableCommandButtons(bool enable) {
     for (IconButton* button :
          {m_startConvert, m_clearAll, m_importDirectory, m_openFile, m_removeSelected})
         button->setEnabled(enable);
 }
 
-void MainForm::ClearInfoText()
-{
+void MainForm::ClearInfoText() {
     m_info->clear();
 }
 
-bool MainForm::IsCommandEnabled(int commandId) const
-{
+bool MainForm::IsCommandEnabled(int commandId) const {
     const bool hasFiles = m_files->FileCount() >= 1;
     switch (commandId) {
     case IdOpenFile:
@@ -241,8 +228,7 @@ bool MainForm::IsCommandEnabled(int commandId) const
     }
 }
 
-void MainForm::RunCommand(int commandId)
-{
+void MainForm::RunCommand(int commandId) {
     switch (commandId) {
     case IdOpenFile:
         m_files->OpenFiles();
@@ -289,14 +275,12 @@ void MainForm::RunCommand(int commandId)
     }
 }
 
-void MainForm::RunCommandIfEnabled(int commandId)
-{
+void MainForm::RunCommandIfEnabled(int commandId) {
     if (IsCommandEnabled(commandId))
         RunCommand(commandId);
 }
 
-void MainForm::OpenFileDirectory()
-{
+void MainForm::OpenFileDirectory() {
     const int row = m_files->LastHighlightedRow();
     if (row < 1)
         return;
@@ -304,16 +288,14 @@ void MainForm::OpenFileDirectory()
     Shell().ExploreFolder(QFile::decodeName(parts.Location().c_str()));
 }
 
-void MainForm::OpenWithAssociatedApp()
-{
+void MainForm::OpenWithAssociatedApp() {
     const int row = m_files->LastHighlightedRow();
     if (row < 1)
         return;
     Shell().OpenFile(m_files->PathOfRow(row));
 }
 
-void MainForm::StartConvert()
-{
+void MainForm::StartConvert() {
     // One run at a time, whichever way the command arrives.
     if (m_converting || m_worker.joinable())
         return;
@@ -348,8 +330,7 @@ void MainForm::StartConvert()
     }
 }
 
-void MainForm::StopConvert()
-{
+void MainForm::StopConvert() {
     ResetProgress(StoppedCaption);
     if (m_stop)
         m_stop->Set();
@@ -359,8 +340,7 @@ void MainForm::StopConvert()
     }
 }
 
-void MainForm::OnRunEnded()
-{
+void MainForm::OnRunEnded() {
     if (m_worker.joinable())
         m_worker.join();
     m_observer.reset();
@@ -370,8 +350,7 @@ void MainForm::OnRunEnded()
     emit RunFinished();
 }
 
-void MainForm::OnGridClicked(int row, int column)
-{
+void MainForm::OnGridClicked(int row, int column) {
     if (m_files->FileCount() == 0 || !m_grid->IsInHighlightedRange(row, column))
         return;
     const int last = m_files->LastHighlightedRow();
@@ -379,8 +358,7 @@ void MainForm::OnGridClicked(int row, int column)
         ShowPdfSummary(m_info, m_files->PathOfRow(last), m_panel);
 }
 
-void MainForm::LayOut()
-{
+void MainForm::LayOut() {
     const int L = 0, T = 0, R = width(), B = height();
     const int H = (B - T) / 2;
     Place(m_grid, L, T, R - L, H - 44);
@@ -398,14 +376,12 @@ void MainForm::LayOut()
     update();
 }
 
-void MainForm::resizeEvent(QResizeEvent* event)
-{
+void MainForm::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     LayOut();
 }
 
-int MainForm::FilterCommand(int key, Qt::KeyboardModifiers modifiers) const
-{
+int MainForm::FilterCommand(int key, Qt::KeyboardModifiers modifiers) const {
     if (modifiers & Qt::AltModifier)
         return 0;
     if (modifiers & Qt::ControlModifier) {
@@ -439,14 +415,12 @@ int MainForm::FilterCommand(int key, Qt::KeyboardModifiers modifiers) const
     return 0;
 }
 
-bool MainForm::IsEditingCell(const QWidget* widget) const
-{
+bool MainForm::IsEditingCell(const QWidget* widget) const {
     QWidget* viewport = m_grid->viewport();
     return widget != viewport && viewport->isAncestorOf(widget);
 }
 
-bool MainForm::eventFilter(QObject* watched, QEvent* event)
-{
+bool MainForm::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     if (type != QEvent::KeyPress && type != QEvent::ShortcutOverride)
         return false;
@@ -485,8 +459,7 @@ bool MainForm::eventFilter(QObject* watched, QEvent* event)
     return true;
 }
 
-std::unique_ptr<QMenu> MainForm::BuildContextMenu(const QPoint& globalPos, bool fromMouse)
-{
+std::unique_ptr<QMenu> MainForm::BuildContextMenu(const QPoint& globalPos, bool fromMouse) {
     if (m_files->FileCount() == 0 || !fromMouse)
         return nullptr;
     const QPoint local = mapFromGlobal(globalPos);
@@ -507,8 +480,7 @@ std::unique_ptr<QMenu> MainForm::BuildContextMenu(const QPoint& globalPos, bool 
     return menu;
 }
 
-void MainForm::contextMenuEvent(QContextMenuEvent* event)
-{
+void MainForm::contextMenuEvent(QContextMenuEvent* event) {
     std::unique_ptr<QMenu> menu =
         BuildContextMenu(event->globalPos(), event->reason() == QContextMenuEvent::Mouse);
     if (!menu)
@@ -522,20 +494,17 @@ void MainForm::contextMenuEvent(QContextMenuEvent* event)
         RunCommandIfEnabled(chosen->data().toInt());
 }
 
-void MainForm::dragEnterEvent(QDragEnterEvent* event)
-{
+void MainForm::dragEnterEvent(QDragEnterEvent* event) {
     if (event->mimeData()->hasUrls())
         event->acceptProposedAction();
 }
 
-void MainForm::dragMoveEvent(QDragMoveEvent* event)
-{
+void MainForm::dragMoveEvent(QDragMoveEvent* event) {
     if (event->mimeData()->hasUrls())
         event->acceptProposedAction();
 }
 
-void MainForm::dropEvent(QDropEvent* event)
-{
+void MainForm::dropEvent(QDropEvent* event) {
     QStringList paths;
     for (const QUrl& url : event->mimeData()->urls()) {
         if (url.isLocalFile())

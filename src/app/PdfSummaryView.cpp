@@ -14,8 +14,7 @@ namespace {
 
 // The control's default format with only the attributes in the piece's
 // mask set.
-QTextCharFormat FormatOf(const talvore::SummaryPiece& piece)
-{
+QTextCharFormat FormatOf(const talvore::SummaryPiece& piece) {
     QTextCharFormat format;
     if (piece.Mask & talvore::SummaryMaskColour)
         format.setForeground(QColor(piece.Colour.Red, piece.Colour.Green, piece.Colour.Blue));
@@ -28,18 +27,19 @@ QTextCharFormat FormatOf(const talvore::SummaryPiece& piece)
 
 } // namespace
 
-void ShowPdfSummary(QTextEdit* box, const QString& path, CRightView* panel)
-{
+void ShowPdfSummary(QTextEdit* box, const QString& path, CRightView* panel) {
     if (!box)
         return;
-    const talvore::PdfSummary summary = talvore::MakePdfSummary(QFile::encodeName(path).toStdString());
+    const talvore::PdfSummary summary =
+        talvore::MakePdfSummary(QFile::encodeName(path).toStdString());
 
     box->clear();
     QTextCursor cursor(box->document());
     cursor.movePosition(QTextCursor::End);
     for (const talvore::SummaryPiece& piece : summary.Pieces)
-        cursor.insertText(QString::fromUtf8(piece.Text.data(), static_cast<qsizetype>(piece.Text.size())),
-                          FormatOf(piece));
+        cursor.insertText(
+            QString::fromUtf8(piece.Text.data(), static_cast<qsizetype>(piece.Text.size())),
+            FormatOf(piece));
     box->moveCursor(QTextCursor::Start);
 
     if (!summary.Valid) {

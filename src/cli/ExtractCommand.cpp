@@ -48,12 +48,14 @@ TerminalObserver* g_observer = nullptr;
 // The core's own error lines, printed as the core prints them, but clear of
 // the progress line.
 void OnCoreError(ErrorCategory category, Goffset position, const char* message) {
-    static const char* const names[] = {"Syntax Warning", "Syntax Error", "Config Error", "Command Line Error",
-                                        "I/O Error", "Permission Error", "Unimplemented Feature", "Internal Error"};
+    static const char* const names[] = {
+        "Syntax Warning", "Syntax Error",     "Config Error",          "Command Line Error",
+        "I/O Error",      "Permission Error", "Unimplemented Feature", "Internal Error"};
     const size_t index = static_cast<size_t>(category);
     const char* name = index < std::size(names) ? names[index] : "Error";
     if (g_observer) {
-        g_observer->PrintLine(position >= 0 ? std::string(name) + " (" + std::to_string(position) + "): " + message
+        g_observer->PrintLine(position >= 0 ? std::string(name) + " (" + std::to_string(position) +
+                                                  "): " + message
                                             : std::string(name) + ": " + message);
     } else {
         std::fprintf(stderr, "%s: %s\n", name, message);
@@ -62,7 +64,8 @@ void OnCoreError(ErrorCategory category, Goffset position, const char* message) 
 
 extern "C" void OnInterrupt(int) {
     // Lock-free atomic store: safe in a signal handler.
-    if (g_stop) g_stop->Set();
+    if (g_stop)
+        g_stop->Set();
 }
 
 std::string Lower(std::string text) {
@@ -72,13 +75,16 @@ std::string Lower(std::string text) {
 }
 
 bool ParseInt(const std::string& text, int32_t* value) {
-    if (text.empty() || text.size() > 10) return false;
+    if (text.empty() || text.size() > 10)
+        return false;
     int64_t result = 0;
     for (char c : text) {
-        if (c < '0' || c > '9') return false;
+        if (c < '0' || c > '9')
+            return false;
         result = result * 10 + (c - '0');
     }
-    if (result > std::numeric_limits<int32_t>::max()) return false;
+    if (result > std::numeric_limits<int32_t>::max())
+        return false;
     *value = static_cast<int32_t>(result);
     return true;
 }
@@ -91,7 +97,8 @@ bool IsPdfName(const std::string& name) {
 void Scan(const std::filesystem::path& folder, std::vector<std::string>& paths,
           std::set<std::pair<dev_t, ino_t>>& visited) {
     struct stat info {};
-    if (::stat(folder.c_str(), &info) != 0 || !visited.insert({info.st_dev, info.st_ino}).second) return;
+    if (::stat(folder.c_str(), &info) != 0 || !visited.insert({info.st_dev, info.st_ino}).second)
+        return;
     std::error_code error;
     std::filesystem::directory_iterator it(folder, error);
     for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
@@ -111,22 +118,28 @@ int ParseOutputFormat(const std::string& text) {
     static const char* const names[] = {"raw", "jpg", "bmp", "gif", "png", "tif", "tga", "pcx"};
     const std::string lower = Lower(text);
     for (int i = 0; i < 8; ++i) {
-        if (lower == names[i] || lower == std::to_string(i)) return i;
+        if (lower == names[i] || lower == std::to_string(i))
+            return i;
     }
-    if (lower == "ppm/pbm" || lower == "ppm" || lower == "pbm") return OutputRaw;
-    if (lower == "jpeg") return OutputJpg;
-    if (lower == "tiff") return OutputTif;
+    if (lower == "ppm/pbm" || lower == "ppm" || lower == "pbm")
+        return OutputRaw;
+    if (lower == "jpeg")
+        return OutputJpg;
+    if (lower == "tiff")
+        return OutputTif;
     return -1;
 }
 
 bool ParsePageRange(const std::string& text, int32_t* start, int32_t* end) {
     const size_t dash = text.find('-');
     if (dash == std::string::npos) {
-        if (!ParseInt(text, start)) return false;
+        if (!ParseInt(text, start))
+            return false;
         *end = *start;
         return true;
     }
-    if (!ParseInt(text.substr(0, dash), start)) return false;
+    if (!ParseInt(text.substr(0, dash), start))
+        return false;
     const std::string last = text.substr(dash + 1);
     if (last.empty()) {
         *end = std::numeric_limits<int32_t>::max(); // the run stops at the last page
@@ -140,7 +153,8 @@ void ScanFolderForPdfs(const std::string& folder, std::vector<std::string>& path
     Scan(folder, paths, visited);
 }
 
-bool ParseExtractCommandLine(int argc, const char* const* argv, ExtractOptions& options, int* exitStatus) {
+bool ParseExtractCommandLine(int argc, const char* const* argv, ExtractOptions& options,
+                             int* exitStatus) {
     CLI::App app{"Extracts the raster images of PDF files into image files.", kProgram};
     app.footer(kFooter);
     app.get_formatter()->column_width(28);
@@ -161,10 +175,12 @@ bool ParseExtractCommandLine(int argc, const char* const* argv, ExtractOptions& 
                    "raw|jpg|bmp|gif|png|tif|tga|pcx, or 0-7 (ImagesFormat); default jpg")
         ->type_name("FMT")
         ->check([](const std::string& value) {
-            return ParseOutputFormat(value) < 0 ? std::string("unknown format '") + value + "'" : std::string();
+            return ParseOutputFormat(value) < 0 ? std::string("unknown format '") + value + "'"
+                                                : std::string();
         });
     app.add_option("-o,--output", output,
-                   "common output folder (OutputDirectory), created when missing; default: a folder named after each "
+                   "common output folder (OutputDirectory), created when missing; default: a "
+                   "folder named after each "
                    "PDF, beside it")
         ->type_name("DIR");
     app.add_option("-p,--pages", pages,
@@ -172,14 +188,17 @@ bool ParseExtractCommandLine(int argc, const char* const* argv, ExtractOptions& 
         ->type_name("A-B")
         ->check([](const std::string& value) {
             int32_t a = 0, b = 0;
-            return ParsePageRange(value, &a, &b) ? std::string() : "page range must read A-B, A- or A";
+            return ParsePageRange(value, &a, &b) ? std::string()
+                                                 : "page range must read A-B, A- or A";
         });
     app.add_option("-q,--quality", quality, "JPEG quality (JpegQuality), 1-100, default 70")
         ->type_name("N")
         ->check(CLI::Range(1, 100).description(""));
     app.add_flag("-g,--gray", gray, "grey-scale JPEG (JpegGrayScale 0)");
-    app.add_option("--owner-password", ownerPassword, "owner password, for every PDF given")->type_name("P");
-    app.add_option("--user-password", userPassword, "user password, for every PDF given")->type_name("P");
+    app.add_option("--owner-password", ownerPassword, "owner password, for every PDF given")
+        ->type_name("P");
+    app.add_option("--user-password", userPassword, "user password, for every PDF given")
+        ->type_name("P");
     app.add_option("-r,--recursive", folders, "add every PDF in the folder tree (may be repeated)")
         ->type_name("DIR")
         ->check(CLI::Validator(CLI::ExistingDirectory).description(""));
@@ -188,8 +207,9 @@ bool ParseExtractCommandLine(int argc, const char* const* argv, ExtractOptions& 
         ->check(CLI::Validator(CLI::ExistingFile).description(""));
     app.add_flag("--open", open, "open the output folder in the file browser at the end");
     app.add_flag("--quiet", options.Quiet, "no progress output (messages are still shown)");
-    app.add_flag("--interpret-every-page", options.InterpretEveryPage,
-                 "interpret also pages that can reach no image (same output, slower; for measurements)");
+    app.add_flag(
+        "--interpret-every-page", options.InterpretEveryPage,
+        "interpret also pages that can reach no image (same output, slower; for measurements)");
     app.add_option("PDF", pdfs, "PDF files to extract, in this order")->type_name("");
 
     try {
@@ -204,23 +224,29 @@ bool ParseExtractCommandLine(int argc, const char* const* argv, ExtractOptions& 
     }
 
     ConversionSettings settings;
-    if (!settingsFile.empty()) LoadSettings(settings, settingsFile);
-    if (!format.empty()) settings.ImagesFormat = ParseOutputFormat(format);
+    if (!settingsFile.empty())
+        LoadSettings(settings, settingsFile);
+    if (!format.empty())
+        settings.ImagesFormat = ParseOutputFormat(format);
     if (!pages.empty()) {
         settings.PageRange = 1;
         ParsePageRange(pages, &settings.StartPage, &settings.EndPage);
     }
-    if (quality > 0) settings.JpegQuality = quality;
-    if (gray) settings.JpegGrayScale = 0;
+    if (quality > 0)
+        settings.JpegQuality = quality;
+    if (gray)
+        settings.JpegGrayScale = 0;
     settings.OpenResult = open ? 0 : 1;
     settings.OutputDirectory = output;
     options.Settings = settings;
 
     std::vector<std::string> paths = pdfs;
-    for (const std::string& folder : folders) ScanFolderForPdfs(folder, paths);
+    for (const std::string& folder : folders)
+        ScanFolderForPdfs(folder, paths);
     std::set<std::string> seen;
     for (const std::string& path : paths) {
-        if (!seen.insert(path).second) continue; // the same text twice is listed once
+        if (!seen.insert(path).second)
+            continue; // the same text twice is listed once
         RunEntry entry;
         entry.Path = path;
         entry.OwnerPassword = ownerPassword;
@@ -229,7 +255,8 @@ bool ParseExtractCommandLine(int argc, const char* const* argv, ExtractOptions& 
         options.Entries.push_back(entry);
     }
     if (options.Entries.empty()) {
-        std::fprintf(stderr, "%s: no PDF files given\nRun with --help for more information.\n", kProgram);
+        std::fprintf(stderr, "%s: no PDF files given\nRun with --help for more information.\n",
+                     kProgram);
         *exitStatus = EXIT_USAGE;
         return false;
     }
@@ -248,7 +275,8 @@ void TerminalObserver::ClearLine() {
 }
 
 void TerminalObserver::Redraw() {
-    if (m_quiet || !m_interactive) return;
+    if (m_quiet || !m_interactive)
+        return;
     if (m_total.empty()) {
         std::fprintf(m_stream, "\r\033[K%s", m_current.c_str());
     } else {
@@ -291,21 +319,26 @@ void TerminalObserver::OpenFolder(const std::string& folder) {
         }
         _exit(0);
     }
-    if (child > 0) waitpid(child, nullptr, 0);
+    if (child > 0)
+        waitpid(child, nullptr, 0);
 }
 
-void TerminalObserver::DocumentStarted(int, int, const std::string& path) { m_path = path; }
+void TerminalObserver::DocumentStarted(int, int, const std::string& path) {
+    m_path = path;
+}
 
 void TerminalObserver::DocumentFinished(const DocumentReport& report) {
     ClearLine();
     for (const std::string& error : report.ConversionErrors) {
-        std::fprintf(m_stream, "%s: %s: cannot convert %s\n", kProgram, report.Path.c_str(), error.c_str());
+        std::fprintf(m_stream, "%s: %s: cannot convert %s\n", kProgram, report.Path.c_str(),
+                     error.c_str());
     }
     if (!m_quiet && report.Status == DocumentStatus::Extracted) {
         std::fprintf(m_stream, "%s: %d page%s, %d image%s -> %s", report.Path.c_str(), report.Pages,
-                     report.Pages == 1 ? "" : "s", report.ImagesWritten, report.ImagesWritten == 1 ? "" : "s",
-                     report.OutputFolder.c_str());
-        if (report.ImagesFailed > 0) std::fprintf(m_stream, " (%d could not be written)", report.ImagesFailed);
+                     report.Pages == 1 ? "" : "s", report.ImagesWritten,
+                     report.ImagesWritten == 1 ? "" : "s", report.OutputFolder.c_str());
+        if (report.ImagesFailed > 0)
+            std::fprintf(m_stream, " (%d could not be written)", report.ImagesFailed);
         if (report.ConversionFailures > 0) {
             std::fprintf(m_stream, " (%d not converted)", report.ConversionFailures);
         }
@@ -318,7 +351,8 @@ void TerminalObserver::DocumentFinished(const DocumentReport& report) {
 int RunExtractCommand(int argc, const char* const* argv) {
     ExtractOptions options;
     int status = EXIT_USAGE;
-    if (!ParseExtractCommandLine(argc, argv, options, &status)) return status;
+    if (!ParseExtractCommandLine(argc, argv, options, &status))
+        return status;
 
     if (!options.Settings.OutputDirectory.empty()) {
         std::error_code error;
@@ -349,10 +383,11 @@ int RunExtractCommand(int argc, const char* const* argv) {
     setErrorCallback(nullptr);
     g_observer = nullptr;
 
-    if (summary.Stopped) std::fprintf(stderr, "%s: stopped\n", kProgram);
-    const bool allExtracted = summary.Documents == static_cast<int>(options.Entries.size()) && summary.Refused == 0 &&
-                              !summary.RangeError && !summary.Stopped && summary.ImagesFailed == 0 &&
-                              summary.ConversionFailures == 0;
+    if (summary.Stopped)
+        std::fprintf(stderr, "%s: stopped\n", kProgram);
+    const bool allExtracted = summary.Documents == static_cast<int>(options.Entries.size()) &&
+                              summary.Refused == 0 && !summary.RangeError && !summary.Stopped &&
+                              summary.ImagesFailed == 0 && summary.ConversionFailures == 0;
     return allExtracted ? EXIT_EXTRACTED : EXIT_FAILED;
 }
 

@@ -29,7 +29,8 @@ struct ExtractOptions {
 
 // Parses arguments; on --help or an error prints what CLI11 prints and
 // answers the exit status to end with (0 or EXIT_USAGE) in *exitStatus.
-bool ParseExtractCommandLine(int argc, const char* const* argv, ExtractOptions& options, int* exitStatus);
+bool ParseExtractCommandLine(int argc, const char* const* argv, ExtractOptions& options,
+                             int* exitStatus);
 
 // "jpg", "PNG", "ppm/pbm", "raw" or "0".."7"; -1 when unknown.
 int ParseOutputFormat(const std::string& text);

@@ -1,3 +1,5 @@
 #include "cli/ExtractCommand.h"
 
-int main(int argc, char** argv) { return talvore::RunExtractCommand(argc, argv); }
+int main(int argc, char** argv) {
+    return talvore::RunExtractCommand(argc, argv);
+}

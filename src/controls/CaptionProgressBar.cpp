@@ -4,8 +4,7 @@
 #include <QPainter>
 #include <QPalette>
 
-CaptionProgressBar::CaptionProgressBar(QWidget* parent) : QProgressBar(parent)
-{
+CaptionProgressBar::CaptionProgressBar(QWidget* parent) : QProgressBar(parent) {
     setRange(0, 100);
     setValue(0);
     setTextVisible(true);
@@ -13,15 +12,13 @@ CaptionProgressBar::CaptionProgressBar(QWidget* parent) : QProgressBar(parent)
     m_background = palette().color(QPalette::Base);
 }
 
-void CaptionProgressBar::SetCaption(const QString& caption)
-{
+void CaptionProgressBar::SetCaption(const QString& caption) {
     m_caption = caption;
     update();
     emit CaptionChanged(caption);
 }
 
-QString CaptionProgressBar::ShownText() const
-{
+QString CaptionProgressBar::ShownText() const {
     if (!m_caption.isEmpty())
         return m_caption;
     const int span = maximum() - minimum();
@@ -29,20 +26,17 @@ QString CaptionProgressBar::ShownText() const
     return QStringLiteral("%1%").arg(percent);
 }
 
-void CaptionProgressBar::SetFillColour(const QColor& colour)
-{
+void CaptionProgressBar::SetFillColour(const QColor& colour) {
     m_fill = colour;
     update();
 }
 
-void CaptionProgressBar::SetBackgroundColour(const QColor& colour)
-{
+void CaptionProgressBar::SetBackgroundColour(const QColor& colour) {
     m_background = colour;
     update();
 }
 
-void CaptionProgressBar::paintEvent(QPaintEvent*)
-{
+void CaptionProgressBar::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const QRect whole = rect();
     painter.setPen(palette().color(QPalette::Mid));
@@ -54,7 +48,8 @@ void CaptionProgressBar::paintEvent(QPaintEvent*)
         return;
     const int span = maximum() - minimum();
     const int done = span > 0 ? value() - minimum() : 0;
-    const int filledWidth = span > 0 ? static_cast<int>(static_cast<long long>(inner.width()) * done / span) : 0;
+    const int filledWidth =
+        span > 0 ? static_cast<int>(static_cast<long long>(inner.width()) * done / span) : 0;
     const QRect filled(inner.left(), inner.top(), filledWidth, inner.height());
     const QRect empty(inner.left() + filledWidth, inner.top(), inner.width() - filledWidth,
                       inner.height());

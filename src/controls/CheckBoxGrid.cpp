@@ -5,8 +5,7 @@
 #include <algorithm>
 #include <climits>
 
-CheckBoxGrid::CheckBoxGrid(QWidget* parent) : QTableWidget(parent)
-{
+CheckBoxGrid::CheckBoxGrid(QWidget* parent) : QTableWidget(parent) {
     setSortingEnabled(false);
     setDragEnabled(false);
     setDragDropMode(QAbstractItemView::NoDragDrop);
@@ -21,8 +20,7 @@ CheckBoxGrid::CheckBoxGrid(QWidget* parent) : QTableWidget(parent)
             [this](int row, int column) { emit CellClicked(row + 1, column); });
 }
 
-void CheckBoxGrid::SetCheckBoxCell(int row, int column, bool checked)
-{
+void CheckBoxGrid::SetCheckBoxCell(int row, int column, bool checked) {
     auto* cell = item(row - 1, column);
     if (!cell) {
         cell = new QTableWidgetItem;
@@ -33,20 +31,17 @@ void CheckBoxGrid::SetCheckBoxCell(int row, int column, bool checked)
     cell->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
 }
 
-void CheckBoxGrid::SetChecked(int row, int column, bool checked)
-{
+void CheckBoxGrid::SetChecked(int row, int column, bool checked) {
     if (auto* cell = item(row - 1, column))
         cell->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
 }
 
-bool CheckBoxGrid::IsChecked(int row, int column) const
-{
+bool CheckBoxGrid::IsChecked(int row, int column) const {
     const auto* cell = item(row - 1, column);
     return cell && cell->checkState() == Qt::Checked;
 }
 
-bool CheckBoxGrid::HighlightedRows(int& firstRow, int& lastRow) const
-{
+bool CheckBoxGrid::HighlightedRows(int& firstRow, int& lastRow) const {
     int first = INT_MAX;
     int last = -1;
     for (const QTableWidgetSelectionRange& range : selectedRanges()) {
@@ -60,14 +55,12 @@ bool CheckBoxGrid::HighlightedRows(int& firstRow, int& lastRow) const
     return true;
 }
 
-bool CheckBoxGrid::IsRowHighlighted(int row) const
-{
+bool CheckBoxGrid::IsRowHighlighted(int row) const {
     const QModelIndex index = model()->index(row - 1, 0);
     return index.isValid() && selectionModel()->isSelected(index);
 }
 
-void CheckBoxGrid::HighlightRow(int row)
-{
+void CheckBoxGrid::HighlightRow(int row) {
     clearSelection();
     if (row >= 1 && row <= rowCount()) {
         setCurrentCell(row - 1, 0);
@@ -75,8 +68,7 @@ void CheckBoxGrid::HighlightRow(int row)
     }
 }
 
-bool CheckBoxGrid::IsInHighlightedRange(int row, int column) const
-{
+bool CheckBoxGrid::IsInHighlightedRange(int row, int column) const {
     int top = INT_MAX, bottom = -1, left = INT_MAX, right = -1;
     for (const QTableWidgetSelectionRange& range : selectedRanges()) {
         top = std::min(top, range.topRow());

@@ -3,8 +3,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
-HyperlinkLabel::HyperlinkLabel(const QString& text, QWidget* parent) : QLabel(text, parent)
-{
+HyperlinkLabel::HyperlinkLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::TabFocus);
     QFont underlined = font();
@@ -15,8 +14,7 @@ HyperlinkLabel::HyperlinkLabel(const QString& text, QWidget* parent) : QLabel(te
     setPalette(colours);
 }
 
-void HyperlinkLabel::mousePressEvent(QMouseEvent* event)
-{
+void HyperlinkLabel::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
         event->accept();
         emit Clicked();
@@ -25,8 +23,7 @@ void HyperlinkLabel::mousePressEvent(QMouseEvent* event)
     QLabel::mousePressEvent(event);
 }
 
-void HyperlinkLabel::keyPressEvent(QKeyEvent* event)
-{
+void HyperlinkLabel::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter ||
         event->key() == Qt::Key_Space) {
         emit Clicked();

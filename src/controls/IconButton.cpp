@@ -8,8 +8,8 @@ constexpr int ButtonSize = 32;
 constexpr int IconSize = 28;
 } // namespace
 
-IconButton::IconButton(int commandId, QWidget* parent) : QToolButton(parent), m_commandId(commandId)
-{
+IconButton::IconButton(int commandId, QWidget* parent)
+    : QToolButton(parent), m_commandId(commandId) {
     setFixedSize(ButtonSize, ButtonSize);
     setIconSize(QSize(IconSize, IconSize));
     setAutoRaise(true);
@@ -18,8 +18,7 @@ IconButton::IconButton(int commandId, QWidget* parent) : QToolButton(parent), m_
     connect(this, &QToolButton::clicked, this, [this] { emit Pressed(m_commandId); });
 }
 
-QImage IconButton::GreyImage(const QImage& image)
-{
+QImage IconButton::GreyImage(const QImage& image) {
     QImage grey = image.convertToFormat(QImage::Format_ARGB32);
     for (int y = 0; y < grey.height(); ++y) {
         auto* row = reinterpret_cast<QRgb*>(grey.scanLine(y));
@@ -33,8 +32,7 @@ QImage IconButton::GreyImage(const QImage& image)
     return grey;
 }
 
-void IconButton::SetIcon(const QIcon& icon)
-{
+void IconButton::SetIcon(const QIcon& icon) {
     QIcon both;
     // Sizes for ordinary and high-density screens, so neither is scaled.
     for (const int scale : {1, 2, 3}) {

@@ -25,8 +25,7 @@ namespace {
 
 const char* const ItemIdProperty = "optionItemId";
 
-QString DefaultBrowser(QWidget* parent, const QString& title, const QString& current)
-{
+QString DefaultBrowser(QWidget* parent, const QString& title, const QString& current) {
     return QFileDialog::getExistingDirectory(parent, title, current, QFileDialog::ShowDirsOnly);
 }
 
@@ -37,34 +36,32 @@ public:
     using QTreeWidget::QTreeWidget;
 
 protected:
-    void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
-    {
+    void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
+                 const QModelIndex& index) const override {
         const QVariant background = index.data(Qt::BackgroundRole);
         if (background.canConvert<QBrush>()) {
             const QBrush brush = background.value<QBrush>();
             if (brush.style() != Qt::NoBrush)
-                painter->fillRect(QRect(0, option.rect.y(), viewport()->width(), option.rect.height()), brush);
+                painter->fillRect(
+                    QRect(0, option.rect.y(), viewport()->width(), option.rect.height()), brush);
         }
         QTreeWidget::drawRow(painter, option, index);
     }
 };
 
-bool IsEnterKey(const QKeyEvent* key)
-{
+bool IsEnterKey(const QKeyEvent* key) {
     return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
 }
 
 } // namespace
 
-OptionItem::OptionItem(OptionTree& tree, Kind kind, int id, OptionItem* parent, QTreeWidgetItem* row)
-    : m_tree(tree), m_kind(kind), m_id(id), m_parent(parent), m_row(row)
-{
-}
+OptionItem::OptionItem(OptionTree& tree, Kind kind, int id, OptionItem* parent,
+                       QTreeWidgetItem* row)
+    : m_tree(tree), m_kind(kind), m_id(id), m_parent(parent), m_row(row) {}
 
 OptionItem::~OptionItem() = default;
 
-void OptionItem::SetLabel(const QString& label)
-{
+void OptionItem::SetLabel(const QString& label) {
     m_label = label;
     m_row->setText(0, label);
     m_tree.FitLabelColumn();
@@ -72,30 +69,27 @@ void OptionItem::SetLabel(const QString& label)
         m_tree.RefreshDescription();
 }
 
-void OptionItem::SetDescription(const QString& description)
-{
+void OptionItem::SetDescription(const QString& description) {
     m_description = description;
     if (m_tree.FocusedItem() == this)
         m_tree.RefreshDescription();
 }
 
-void OptionItem::SetReadOnly(bool readOnly)
-{
+void OptionItem::SetReadOnly(bool readOnly) {
     m_readOnly = readOnly;
     ApplyReadOnly();
 }
 
-OptionCategoryItem::OptionCategoryItem(OptionTree& tree, int id, OptionItem* parent, QTreeWidgetItem* row)
-    : OptionItem(tree, Kind::Category, id, parent, row)
-{
+OptionCategoryItem::OptionCategoryItem(OptionTree& tree, int id, OptionItem* parent,
+                                       QTreeWidgetItem* row)
+    : OptionItem(tree, Kind::Category, id, parent, row) {
     row->setFirstColumnSpanned(true);
     QFont font = row->font(0);
     font.setBold(true);
     row->setFont(0, font);
 }
 
-void OptionCategoryItem::SetColours(const QColor& background, const QColor& text)
-{
+void OptionCategoryItem::SetColours(const QColor& background, const QColor& text) {
     m_background = background;
     for (int column = 0; column < 2; ++column) {
         Row()->setBackground(column, background);
@@ -104,8 +98,7 @@ void OptionCategoryItem::SetColours(const QColor& background, const QColor& text
 }
 
 OptionListItem::OptionListItem(OptionTree& tree, int id, OptionItem* parent, QTreeWidgetItem* row)
-    : OptionItem(tree, Kind::List, id, parent, row), m_editor(new QComboBox)
-{
+    : OptionItem(tree, Kind::List, id, parent, row), m_editor(new QComboBox) {
     m_editor->setEditable(false);
     m_editor->setFocusPolicy(Qt::StrongFocus);
     tree.m_view->setItemWidget(row, 1, m_editor);
@@ -114,38 +107,33 @@ OptionListItem::OptionListItem(OptionTree& tree, int id, OptionItem* parent, QTr
     QObject::connect(m_editor, &QComboBox::activated, &tree, [this] { m_tree.Commit(this); });
 }
 
-void OptionListItem::AddChoice(const QString& choice)
-{
+void OptionListItem::AddChoice(const QString& choice) {
     const int selected = m_editor->currentIndex();
     m_editor->addItem(choice);
     // QComboBox selects its first entry by itself; keep "no selection".
     m_editor->setCurrentIndex(selected);
 }
 
-void OptionListItem::SelectIndex(int index)
-{
+void OptionListItem::SelectIndex(int index) {
     m_editor->setCurrentIndex(index >= 0 && index < m_editor->count() ? index : -1);
 }
 
-int OptionListItem::SelectedIndex() const
-{
+int OptionListItem::SelectedIndex() const {
     return m_editor->currentIndex();
 }
 
-QString OptionListItem::SelectedText() const
-{
+QString OptionListItem::SelectedText() const {
     return m_editor->currentText();
 }
 
-void OptionListItem::ApplyReadOnly()
-{
+void OptionListItem::ApplyReadOnly() {
     m_editor->setEnabled(!IsReadOnly());
 }
 
-OptionSpinnerItem::OptionSpinnerItem(OptionTree& tree, int id, OptionItem* parent, QTreeWidgetItem* row)
-    : OptionItem(tree, Kind::Spinner, id, parent, row),
-      m_editor(new QLineEdit), m_up(new QToolButton), m_down(new QToolButton)
-{
+OptionSpinnerItem::OptionSpinnerItem(OptionTree& tree, int id, OptionItem* parent,
+                                     QTreeWidgetItem* row)
+    : OptionItem(tree, Kind::Spinner, id, parent, row), m_editor(new QLineEdit),
+      m_up(new QToolButton), m_down(new QToolButton) {
     auto* box = new QWidget;
     auto* layout = new QHBoxLayout(box);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -173,46 +161,39 @@ OptionSpinnerItem::OptionSpinnerItem(OptionTree& tree, int id, OptionItem* paren
     tree.Watch(m_editor, this);
 }
 
-void OptionSpinnerItem::SetValue(int value)
-{
+void OptionSpinnerItem::SetValue(int value) {
     SetText(QString::number(value));
 }
 
-void OptionSpinnerItem::SetLimits(int lower, int upper)
-{
+void OptionSpinnerItem::SetLimits(int lower, int upper) {
     m_lower = std::min(lower, upper);
     m_upper = std::max(lower, upper);
 }
 
-void OptionSpinnerItem::SetText(const QString& text)
-{
+void OptionSpinnerItem::SetText(const QString& text) {
     m_editor->setText(text);
 }
 
-QString OptionSpinnerItem::Text() const
-{
+QString OptionSpinnerItem::Text() const {
     return m_editor->text();
 }
 
-int OptionSpinnerItem::Number() const
-{
+int OptionSpinnerItem::Number() const {
     return LeadingInteger(m_editor->text());
 }
 
-void OptionSpinnerItem::Step(int delta)
-{
+void OptionSpinnerItem::Step(int delta) {
     if (IsReadOnly())
         return;
     const int64_t stepped = std::clamp<int64_t>(int64_t{Number()} + delta, m_lower, m_upper);
     SetText(QString::number(stepped));
 }
 
-int OptionSpinnerItem::LeadingInteger(const QString& text)
-{
+int OptionSpinnerItem::LeadingInteger(const QString& text) {
     int i = 0;
     const int length = static_cast<int>(text.size());
-    while (i < length && (text[i] == u' ' || text[i] == u'\t' || text[i] == u'\n' || text[i] == u'\r' ||
-                          text[i] == u'\v' || text[i] == u'\f'))
+    while (i < length && (text[i] == u' ' || text[i] == u'\t' || text[i] == u'\n' ||
+                          text[i] == u'\r' || text[i] == u'\v' || text[i] == u'\f'))
         ++i;
     bool negative = false;
     if (i < length && (text[i] == u'-' || text[i] == u'+'))
@@ -228,37 +209,34 @@ int OptionSpinnerItem::LeadingInteger(const QString& text)
     return static_cast<int>(std::clamp<int64_t>(value, INT_MIN, INT_MAX));
 }
 
-void OptionSpinnerItem::ApplyReadOnly()
-{
+void OptionSpinnerItem::ApplyReadOnly() {
     const bool editable = !IsReadOnly();
     m_editor->setEnabled(editable);
     m_up->setEnabled(editable);
     m_down->setEnabled(editable);
 }
 
-OptionFolderItem::OptionFolderItem(OptionTree& tree, int id, OptionItem* parent, QTreeWidgetItem* row)
-    : OptionItem(tree, Kind::Folder, id, parent, row), m_field(new QLineEdit)
-{
+OptionFolderItem::OptionFolderItem(OptionTree& tree, int id, OptionItem* parent,
+                                   QTreeWidgetItem* row)
+    : OptionItem(tree, Kind::Folder, id, parent, row), m_field(new QLineEdit) {
     m_field->setReadOnly(true);
     m_field->setPlaceholderText(QStringLiteral("(each PDF's own folder)"));
-    QAction* browse =
-        m_field->addAction(tree.style()->standardIcon(QStyle::SP_DirOpenIcon), QLineEdit::TrailingPosition);
+    QAction* browse = m_field->addAction(tree.style()->standardIcon(QStyle::SP_DirOpenIcon),
+                                         QLineEdit::TrailingPosition);
     browse->setToolTip(QStringLiteral("Choose a folder"));
     QObject::connect(browse, &QAction::triggered, &tree, [this] { Browse(); });
     tree.m_view->setItemWidget(row, 1, m_field);
     tree.Watch(m_field, this);
 }
 
-void OptionFolderItem::SetFolder(const QString& path)
-{
+void OptionFolderItem::SetFolder(const QString& path) {
     m_folder = path;
     m_field->setText(path);
     m_field->setCursorPosition(0);
     m_field->setToolTip(path);
 }
 
-bool OptionFolderItem::Browse()
-{
+bool OptionFolderItem::Browse() {
     if (IsReadOnly() || !m_tree.m_browser)
         return false;
     const QString chosen = m_tree.m_browser(m_tree.window(), m_title, m_folder);
@@ -268,15 +246,13 @@ bool OptionFolderItem::Browse()
     return true;
 }
 
-void OptionFolderItem::ApplyReadOnly()
-{
+void OptionFolderItem::ApplyReadOnly() {
     m_field->setEnabled(!IsReadOnly());
 }
 
 OptionTree::OptionTree(int controlId, QWidget* parent)
-    : QWidget(parent), m_controlId(controlId), m_view(new OptionTreeView(this)), m_description(new QLabel(this)),
-      m_browser(DefaultBrowser)
-{
+    : QWidget(parent), m_controlId(controlId), m_view(new OptionTreeView(this)),
+      m_description(new QLabel(this)), m_browser(DefaultBrowser) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -292,7 +268,8 @@ OptionTree::OptionTree(int controlId, QWidget* parent)
     m_view->viewport()->installEventFilter(this);
     connect(m_view, &QTreeWidget::currentItemChanged, this, [this] { RefreshDescription(); });
     // Enter or a double click on a row activates its value.
-    connect(m_view, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* row) { ActivateRow(row); });
+    connect(m_view, &QTreeWidget::itemActivated, this,
+            [this](QTreeWidgetItem* row) { ActivateRow(row); });
 
     m_description->setFixedHeight(DescriptionPaneHeight);
     m_description->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -303,15 +280,13 @@ OptionTree::OptionTree(int controlId, QWidget* parent)
     m_description->setAutoFillBackground(true);
 }
 
-OptionTree::~OptionTree()
-{
+OptionTree::~OptionTree() {
     // Editors losing the focus while they are torn down must not commit.
     m_destroying = true;
 }
 
 template <class Item>
-Item* OptionTree::Insert(OptionItem* parent, const QString& label, const QString& description)
-{
+Item* OptionTree::Insert(OptionItem* parent, const QString& label, const QString& description) {
     auto* row = parent ? new QTreeWidgetItem(parent->Row()) : new QTreeWidgetItem(m_view);
     const int id = static_cast<int>(m_items.size()) + 1;
     auto item = std::make_unique<Item>(*this, id, parent, row);
@@ -323,48 +298,42 @@ Item* OptionTree::Insert(OptionItem* parent, const QString& label, const QString
 }
 
 OptionCategoryItem* OptionTree::InsertCategory(OptionItem* parent, const QString& label,
-                                               const QString& description)
-{
+                                               const QString& description) {
     return Insert<OptionCategoryItem>(parent, label, description);
 }
 
-OptionListItem* OptionTree::InsertList(OptionItem* parent, const QString& label, const QString& description)
-{
+OptionListItem* OptionTree::InsertList(OptionItem* parent, const QString& label,
+                                       const QString& description) {
     return Insert<OptionListItem>(parent, label, description);
 }
 
 OptionSpinnerItem* OptionTree::InsertSpinner(OptionItem* parent, const QString& label,
-                                             const QString& description)
-{
+                                             const QString& description) {
     return Insert<OptionSpinnerItem>(parent, label, description);
 }
 
-OptionFolderItem* OptionTree::InsertFolder(OptionItem* parent, const QString& label, const QString& description)
-{
+OptionFolderItem* OptionTree::InsertFolder(OptionItem* parent, const QString& label,
+                                           const QString& description) {
     return Insert<OptionFolderItem>(parent, label, description);
 }
 
-OptionItem* OptionTree::FindItem(int id) const
-{
+OptionItem* OptionTree::FindItem(int id) const {
     if (id < 1 || id > static_cast<int>(m_items.size()))
         return nullptr;
     return m_items[static_cast<size_t>(id - 1)].get();
 }
 
-void OptionTree::ExpandAllItems()
-{
+void OptionTree::ExpandAllItems() {
     m_view->expandAll();
     FitLabelColumn();
 }
 
-void OptionTree::UpdateAllItems()
-{
+void OptionTree::UpdateAllItems() {
     m_view->viewport()->update();
     RefreshDescription();
 }
 
-OptionItem* OptionTree::ItemOfRow(QTreeWidgetItem* row) const
-{
+OptionItem* OptionTree::ItemOfRow(QTreeWidgetItem* row) const {
     if (!row)
         return nullptr;
     for (const auto& item : m_items) {
@@ -374,57 +343,49 @@ OptionItem* OptionTree::ItemOfRow(QTreeWidgetItem* row) const
     return nullptr;
 }
 
-OptionItem* OptionTree::FocusedItem() const
-{
+OptionItem* OptionTree::FocusedItem() const {
     return ItemOfRow(m_view->currentItem());
 }
 
-void OptionTree::SetFocusedItem(OptionItem* item)
-{
+void OptionTree::SetFocusedItem(OptionItem* item) {
     m_view->setCurrentItem(item ? item->Row() : nullptr);
     RefreshDescription();
 }
 
-void OptionTree::SetDescriptionVisible(bool visible)
-{
+void OptionTree::SetDescriptionVisible(bool visible) {
     m_description->setVisible(visible);
 }
 
-QString OptionTree::DescriptionTitle() const
-{
+QString OptionTree::DescriptionTitle() const {
     const OptionItem* item = FocusedItem();
     return item ? item->Label() : QString();
 }
 
-QString OptionTree::DescriptionText() const
-{
+QString OptionTree::DescriptionText() const {
     const OptionItem* item = FocusedItem();
     return item ? item->Description() : QString();
 }
 
-QWidget* OptionTree::DescriptionPane() const
-{
+QWidget* OptionTree::DescriptionPane() const {
     return m_description;
 }
 
-void OptionTree::SetFolderBrowser(FolderBrowser browser)
-{
+void OptionTree::SetFolderBrowser(FolderBrowser browser) {
     m_browser = std::move(browser);
 }
 
-void OptionTree::RefreshDescription()
-{
+void OptionTree::RefreshDescription() {
     const OptionItem* item = FocusedItem();
     if (!item) {
         m_description->clear();
         return;
     }
-    m_description->setText(QStringLiteral("<b>%1</b><br>%2")
-                               .arg(item->Label().toHtmlEscaped(), item->Description().toHtmlEscaped()));
+    m_description->setText(
+        QStringLiteral("<b>%1</b><br>%2")
+            .arg(item->Label().toHtmlEscaped(), item->Description().toHtmlEscaped()));
 }
 
-void OptionTree::FitLabelColumn()
-{
+void OptionTree::FitLabelColumn() {
     const QFontMetrics metrics(m_view->font());
     int widest = 0;
     for (const auto& item : m_items) {
@@ -433,14 +394,14 @@ void OptionTree::FitLabelColumn()
         int depth = 1;
         for (const OptionItem* up = item->Parent(); up; up = up->Parent())
             ++depth;
-        widest = std::max(widest, depth * m_view->indentation() + metrics.horizontalAdvance(item->Label()));
+        widest = std::max(widest,
+                          depth * m_view->indentation() + metrics.horizontalAdvance(item->Label()));
     }
     if (widest > 0)
         m_view->setColumnWidth(0, widest + 12);
 }
 
-void OptionTree::ActivateRow(QTreeWidgetItem* row)
-{
+void OptionTree::ActivateRow(QTreeWidgetItem* row) {
     OptionItem* item = ItemOfRow(row);
     if (!item || item->IsReadOnly())
         return;
@@ -460,20 +421,17 @@ void OptionTree::ActivateRow(QTreeWidgetItem* row)
     }
 }
 
-void OptionTree::Commit(OptionItem* item)
-{
+void OptionTree::Commit(OptionItem* item) {
     if (!m_destroying)
         emit ItemCommitted(item);
 }
 
-void OptionTree::Watch(QWidget* editor, OptionItem* item)
-{
+void OptionTree::Watch(QWidget* editor, OptionItem* item) {
     editor->setProperty(ItemIdProperty, item->Id());
     editor->installEventFilter(this);
 }
 
-bool OptionTree::eventFilter(QObject* watched, QEvent* event)
-{
+bool OptionTree::eventFilter(QObject* watched, QEvent* event) {
     if (m_destroying)
         return QWidget::eventFilter(watched, event);
 
@@ -506,7 +464,8 @@ bool OptionTree::eventFilter(QObject* watched, QEvent* event)
         const auto* focus = static_cast<QFocusEvent*>(event);
         // A drop-down or context menu opening is not the focus leaving.
         if (focus->reason() != Qt::PopupFocusReason &&
-            (item->ItemKind() == OptionItem::Kind::List || item->ItemKind() == OptionItem::Kind::Spinner))
+            (item->ItemKind() == OptionItem::Kind::List ||
+             item->ItemKind() == OptionItem::Kind::Spinner))
             Commit(item);
         break;
     }
@@ -541,7 +500,8 @@ bool OptionTree::eventFilter(QObject* watched, QEvent* event)
         break;
     case QEvent::Wheel:
         // The wheel scrolls the tree unless the list has been focused on purpose.
-        if (item->ItemKind() == OptionItem::Kind::List && !static_cast<QWidget*>(watched)->hasFocus()) {
+        if (item->ItemKind() == OptionItem::Kind::List &&
+            !static_cast<QWidget*>(watched)->hasFocus()) {
             QCoreApplication::sendEvent(m_view->viewport(), event);
             return true;
         }

@@ -162,10 +162,14 @@ public:
     int ControlId() const { return m_controlId; }
 
     // parent null inserts at top level.
-    OptionCategoryItem* InsertCategory(OptionItem* parent, const QString& label, const QString& description);
-    OptionListItem* InsertList(OptionItem* parent, const QString& label, const QString& description);
-    OptionSpinnerItem* InsertSpinner(OptionItem* parent, const QString& label, const QString& description);
-    OptionFolderItem* InsertFolder(OptionItem* parent, const QString& label, const QString& description);
+    OptionCategoryItem* InsertCategory(OptionItem* parent, const QString& label,
+                                       const QString& description);
+    OptionListItem* InsertList(OptionItem* parent, const QString& label,
+                               const QString& description);
+    OptionSpinnerItem* InsertSpinner(OptionItem* parent, const QString& label,
+                                     const QString& description);
+    OptionFolderItem* InsertFolder(OptionItem* parent, const QString& label,
+                                   const QString& description);
 
     OptionItem* FindItem(int id) const;
     int ItemCount() const { return static_cast<int>(m_items.size()); }
@@ -200,7 +204,8 @@ private:
     friend class OptionSpinnerItem;
     friend class OptionFolderItem;
 
-    template <class Item> Item* Insert(OptionItem* parent, const QString& label, const QString& description);
+    template <class Item>
+    Item* Insert(OptionItem* parent, const QString& label, const QString& description);
     void Commit(OptionItem* item);
     void ActivateRow(QTreeWidgetItem* row);
     void Watch(QWidget* editor, OptionItem* item);

@@ -21,8 +21,7 @@ namespace {
 constexpr const char* kNotValid = "Not a valid pdf file!";
 constexpr const char* kNoCopy = "Copying of images from this document is not allowed.";
 
-template <typename... Args>
-std::string Format(const char* format, Args... args) {
+template <typename... Args> std::string Format(const char* format, Args... args) {
     const int size = std::snprintf(nullptr, 0, format, args...);
     std::string text(size > 0 ? static_cast<size_t>(size) : 0, '\0');
     std::snprintf(text.data(), text.size() + 1, format, args...);
@@ -39,18 +38,23 @@ constexpr size_t kDeviceNameRoom = 16;
 
 } // namespace
 
-bool PathFitsLimit(const std::string& path) { return path.size() < PATH_MAX; }
+bool PathFitsLimit(const std::string& path) {
+    return path.size() < PATH_MAX;
+}
 
-ConversionRun::ConversionRun(std::vector<RunEntry> entries, ConversionSettings settings, RunObserver& observer,
-                             std::shared_ptr<StopEvent> stop)
-    : m_entries(std::move(entries)), m_settings(std::move(settings)), m_observer(observer), m_stop(std::move(stop)) {
-    if (!m_stop) m_stop = std::make_shared<StopEvent>();
+ConversionRun::ConversionRun(std::vector<RunEntry> entries, ConversionSettings settings,
+                             RunObserver& observer, std::shared_ptr<StopEvent> stop)
+    : m_entries(std::move(entries)), m_settings(std::move(settings)), m_observer(observer),
+      m_stop(std::move(stop)) {
+    if (!m_stop)
+        m_stop = std::make_shared<StopEvent>();
 }
 
 RunSummary ConversionRun::Run() {
     RunSummary summary;
     const int count = static_cast<int>(m_entries.size());
-    if (count == 0) return summary;
+    if (count == 0)
+        return summary;
     EnsurePdfCore();
 
     const ConversionSettings& settings = m_settings;
@@ -74,14 +78,15 @@ RunSummary ConversionRun::Run() {
         };
 
         if (!PathFitsLimit(entry.Path)) {
-            refuse(Format("The path of '%s' is longer than %d bytes; the file was skipped.", entry.Path.c_str(),
-                          PATH_MAX - 1));
+            refuse(Format("The path of '%s' is longer than %d bytes; the file was skipped.",
+                          entry.Path.c_str(), PATH_MAX - 1));
         } else {
             // Both passwords always go to the core: with AES-256 a missing
             // user password makes an owner-restricted file fail to open.
-            auto document = std::make_unique<PDFDoc>(std::make_unique<GooString>(entry.Path),
-                                                     std::optional<GooString>(GooString(entry.OwnerPassword)),
-                                                     std::optional<GooString>(GooString(entry.UserPassword)));
+            auto document =
+                std::make_unique<PDFDoc>(std::make_unique<GooString>(entry.Path),
+                                         std::optional<GooString>(GooString(entry.OwnerPassword)),
+                                         std::optional<GooString>(GooString(entry.UserPassword)));
             if (!document->isOk()) {
                 refuse(kNotValid);
             } else if (!document->okToCopy(false)) {
@@ -95,10 +100,11 @@ RunSummary ConversionRun::Run() {
                     last = settings.EndPage <= pageCount ? settings.EndPage : pageCount;
                 }
                 if (first > last) {
-                    const std::string message = Format(
-                        "The '%s' file only contain %d pages, please correct the page range in the setting dialog "
-                        "and try again.",
-                        entry.Path.c_str(), pageCount);
+                    const std::string message =
+                        Format("The '%s' file only contain %d pages, please correct the page range "
+                               "in the setting dialog "
+                               "and try again.",
+                               entry.Path.c_str(), pageCount);
                     m_observer.ShowMessage(message);
                     report.Status = DocumentStatus::RangeError;
                     report.Message = message;
@@ -113,7 +119,8 @@ RunSummary ConversionRun::Run() {
                 std::string fileRoot;
                 if (commonFolder) {
                     folder = settings.OutputDirectory;
-                    if (folder.back() != '/') folder += '/';
+                    if (folder.back() != '/')
+                        folder += '/';
                     // The document's title keeps documents apart in one folder.
                     fileRoot = folder + parts.Title();
                 } else {
@@ -122,15 +129,18 @@ RunSummary ConversionRun::Run() {
                 }
                 report.OutputFolder = folder;
                 if (!PathFitsLimit(fileRoot + std::string(kDeviceNameRoom, 'x'))) {
-                    refuse(Format("The output path for '%s' is longer than %d bytes; the file was skipped.",
-                                  entry.Path.c_str(), PATH_MAX - 1));
+                    refuse(Format(
+                        "The output path for '%s' is longer than %d bytes; the file was skipped.",
+                        entry.Path.c_str(), PATH_MAX - 1));
                 } else {
                     // A failure shows up as one error line per image.
-                    if (!PathExists(folder)) ::mkdir(folder.c_str(), 0777);
+                    if (!PathExists(folder))
+                        ::mkdir(folder.c_str(), 0777);
 
                     ImageDumpOutputDev device(fileRoot, settings.ImagesFormat != OutputRaw);
                     if (device.isOk()) {
-                        m_observer.SetTotalCaption(Format("File %d of %d, %d%%", i, count, (100 * i) / count));
+                        m_observer.SetTotalCaption(
+                            Format("File %d of %d, %d%%", i, count, (100 * i) / count));
                         m_observer.SetTotalPosition((100 * i) / count);
                         const int pages = last - first + 1;
                         report.Pages = pages;
@@ -159,9 +169,11 @@ RunSummary ConversionRun::Run() {
                         // Only what this document's device wrote: files that
                         // were in the folder before are not ours to convert.
                         for (const DumpedFile& file : device.WrittenFiles()) {
-                            if (file.Kind == DumpKind::Jpeg) continue;
-                            const ConversionOutcome outcome = ConvertExtractedImage(
-                                file.Path, settings.ImagesFormat, settings.JpegQuality, settings.JpegGrayScale);
+                            if (file.Kind == DumpKind::Jpeg)
+                                continue;
+                            const ConversionOutcome outcome =
+                                ConvertExtractedImage(file.Path, settings.ImagesFormat,
+                                                      settings.JpegQuality, settings.JpegGrayScale);
                             if (!outcome.Converted) {
                                 ++report.ConversionFailures;
                                 report.ConversionErrors.push_back(file.Path + ": " + outcome.Error);
@@ -178,8 +190,10 @@ RunSummary ConversionRun::Run() {
             m_observer.SetTotalCaption("Convert Finished");
             if (settings.OpenResult != 1) {
                 std::string opened = settings.OutputDirectory;
-                if (!PathExists(opened)) opened = PathParts(m_entries.front().Path).Location();
-                if (opened.empty()) opened = "."; // a run list of relative names
+                if (!PathExists(opened))
+                    opened = PathParts(m_entries.front().Path).Location();
+                if (opened.empty())
+                    opened = "."; // a run list of relative names
                 m_observer.OpenFolder(opened);
             }
         }

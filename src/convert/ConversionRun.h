@@ -42,9 +42,9 @@ struct RunSummary {
     bool Stopped = false;    // ended by the stop event
     int ImagesWritten = 0;   // files the device wrote
     int ConversionFailures = 0;
-    int ImagesFailed = 0;    // images the device could not write
+    int ImagesFailed = 0; // images the device could not write
     int PagesInterpreted = 0;
-    int PagesSkipped = 0;    // pages that can reach no image, not interpreted
+    int PagesSkipped = 0; // pages that can reach no image, not interpreted
 };
 
 // Creates the PDF core's process-wide parameters once; safe to call from
@@ -56,8 +56,8 @@ void EnsurePdfCore();
 class ConversionRun {
 public:
     // settings is a copy taken on the caller's thread when the run starts.
-    ConversionRun(std::vector<RunEntry> entries, ConversionSettings settings,
-                  RunObserver& observer, std::shared_ptr<StopEvent> stop);
+    ConversionRun(std::vector<RunEntry> entries, ConversionSettings settings, RunObserver& observer,
+                  std::shared_ptr<StopEvent> stop);
 
     // Runs every document on the calling thread (the worker) and returns
     // when the run has ended, whichever way it ended.

@@ -15,14 +15,15 @@ struct ModeTable {
 };
 
 constexpr ModeTable kModes[8] = {
-    {nullptr, 0},           {".jpg", FORMAT_JPG}, {".bmp", FORMAT_BMP}, {".gif", FORMAT_GIF},
-    {".png", FORMAT_PNG},   {".tif", FORMAT_TIF}, {".tga", FORMAT_TGA}, {".pcx", FORMAT_PCX},
+    {nullptr, 0},         {".jpg", FORMAT_JPG}, {".bmp", FORMAT_BMP}, {".gif", FORMAT_GIF},
+    {".png", FORMAT_PNG}, {".tif", FORMAT_TIF}, {".tga", FORMAT_TGA}, {".pcx", FORMAT_PCX},
 };
 
 } // namespace
 
 const char* OutputExtension(int32_t outputMode) {
-    if (outputMode < 1 || outputMode > 7) return nullptr;
+    if (outputMode < 1 || outputMode > 7)
+        return nullptr;
     return kModes[outputMode].Extension;
 }
 
@@ -41,7 +42,8 @@ ConversionOutcome ConvertExtractedImage(const std::string& intermediatePath, int
     // takes over.
     RasterImage image(intermediatePath.c_str(), FORMAT_BMP);
     if (!image.HasPixels()) {
-        outcome.Error = image.LastErrorText()[0] ? image.LastErrorText() : "cannot read the intermediate file";
+        outcome.Error =
+            image.LastErrorText()[0] ? image.LastErrorText() : "cannot read the intermediate file";
         return outcome;
     }
 
@@ -50,14 +52,16 @@ ConversionOutcome ConvertExtractedImage(const std::string& intermediatePath, int
         image.SetCompressionQuality(static_cast<uint8_t>(jpegQuality));
         // The JPEG writer takes 24-bit colour and 8-bit grey only: a 1-bit
         // image goes to grey in colour mode too, as nothing is lost.
-        if (jpegGrayScale == 0 || image.BitsPerPixel() < 8) image.ConvertToGray();
+        if (jpegGrayScale == 0 || image.BitsPerPixel() < 8)
+            image.ConvertToGray();
         break;
     case OutputGif:
         image.DecreaseBpp(8, false, nullptr, 0);
         break;
     case OutputTga:
         // The TGA writer refuses 1-bit images.
-        if (image.BitsPerPixel() < 8) image.ConvertToGray();
+        if (image.BitsPerPixel() < 8)
+            image.ConvertToGray();
         break;
     default:
         break;
@@ -65,7 +69,8 @@ ConversionOutcome ConvertExtractedImage(const std::string& intermediatePath, int
 
     const std::string temporary = outcome.OutputPath + ".tmp";
     if (!image.SaveFile(temporary.c_str(), kModes[outputMode].FormatId)) {
-        outcome.Error = image.LastErrorText()[0] ? image.LastErrorText() : "the writer refused the image";
+        outcome.Error =
+            image.LastErrorText()[0] ? image.LastErrorText() : "the writer refused the image";
         std::remove(temporary.c_str());
         return outcome;
     }

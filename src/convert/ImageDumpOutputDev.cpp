@@ -30,7 +30,8 @@ void ConsumeInlineData(Stream* str, uint64_t bytes) {
     while (bytes > 0) {
         const int want = static_cast<int>(std::min<uint64_t>(bytes, buffer.size()));
         const int got = str->doGetChars(want, buffer.data());
-        if (got <= 0) break;
+        if (got <= 0)
+            break;
         bytes -= static_cast<uint64_t>(got);
     }
     str->close();
@@ -38,9 +39,11 @@ void ConsumeInlineData(Stream* str, uint64_t bytes) {
 
 uint64_t PackedDataBytes(int width, int comps, int bits, int height) {
     uint64_t rowBits = 0, rowBytes = 0, total = 0;
-    if (!CheckedMul(uint64_t(width), uint64_t(comps) * uint64_t(bits), &rowBits)) return UINT64_MAX;
+    if (!CheckedMul(uint64_t(width), uint64_t(comps) * uint64_t(bits), &rowBits))
+        return UINT64_MAX;
     rowBytes = rowBits / 8 + (rowBits % 8 != 0);
-    if (!CheckedMul(rowBytes, uint64_t(height), &total)) return UINT64_MAX;
+    if (!CheckedMul(rowBytes, uint64_t(height), &total))
+        return UINT64_MAX;
     return total;
 }
 
@@ -53,13 +56,16 @@ class FastInflate {
 public:
     // Inline data is left to the core: zlib would read past the image.
     static bool Applies(Stream* str, bool inlineImg) {
-        if (inlineImg || str->getKind() != strFlate || !str->getNextStream()) return false;
+        if (inlineImg || str->getKind() != strFlate || !str->getNextStream())
+            return false;
         Dict* dict = str->getDict();
-        if (!dict) return false;
+        if (!dict)
+            return false;
         return dict->lookup("DecodeParms").isNull() && dict->lookup("DP").isNull();
     }
 
-    explicit FastInflate(Stream* flate) : m_below(flate->getNextStream()), m_input(new unsigned char[kCopyBlock]) {
+    explicit FastInflate(Stream* flate)
+        : m_below(flate->getNextStream()), m_input(new unsigned char[kCopyBlock]) {
         m_below->reset();
         m_failed = inflateInit(&m_z) != Z_OK;
     }
@@ -113,15 +119,19 @@ uint8_t ToByte(GfxColorComp component) {
     // The core's components are fixed point; the file takes c * 255 + 0.5
     // with the fraction dropped, computed on the real value.
     const double value = colToDbl(component) * 255.0 + 0.5;
-    if (value <= 0) return 0;
-    if (value >= 255) return 255;
+    if (value <= 0)
+        return 0;
+    if (value >= 255)
+        return 255;
     return static_cast<uint8_t>(value);
 }
 
 } // namespace
 
-ImageDumpOutputDev::ImageDumpOutputDev(std::string fileRoot, bool jpegPassthrough, uint64_t maxFileBytes)
-    : m_fileRoot(std::move(fileRoot)), m_jpegPassthrough(jpegPassthrough), m_maxFileBytes(maxFileBytes) {
+ImageDumpOutputDev::ImageDumpOutputDev(std::string fileRoot, bool jpegPassthrough,
+                                       uint64_t maxFileBytes)
+    : m_fileRoot(std::move(fileRoot)), m_jpegPassthrough(jpegPassthrough),
+      m_maxFileBytes(maxFileBytes) {
     m_fileName.reserve(m_fileRoot.size() + 20);
 }
 
@@ -149,10 +159,11 @@ FILE* ImageDumpOutputDev::OpenNext(const char* extension) {
 }
 
 bool ImageDumpOutputDev::RefuseTooLarge(const char* extension, uint64_t fileBytes) {
-    if (fileBytes <= m_maxFileBytes) return false;
+    if (fileBytes <= m_maxFileBytes)
+        return false;
     FormName(extension);
-    error(errIO, -1, "Image file '{0:s}' would exceed the limit of {1:ulld} bytes; image skipped", m_fileName.c_str(),
-          static_cast<unsigned long long>(m_maxFileBytes));
+    error(errIO, -1, "Image file '{0:s}' would exceed the limit of {1:ulld} bytes; image skipped",
+          m_fileName.c_str(), static_cast<unsigned long long>(m_maxFileBytes));
     ++m_failed;
     return true;
 }
@@ -170,7 +181,8 @@ void ImageDumpOutputDev::Finish(FILE* file, bool written, DumpKind kind) {
 
 void ImageDumpOutputDev::DumpRawJpeg(Stream* str) {
     FILE* file = OpenNext(".jpg");
-    if (!file) return;
+    if (!file)
+        return;
     Stream* raw = str->getNextStream();
     if (!raw) {
         Finish(file, false, DumpKind::Jpeg);
@@ -182,26 +194,29 @@ void ImageDumpOutputDev::DumpRawJpeg(Stream* str) {
     raw->reset();
     for (;;) {
         const int got = raw->doGetChars(static_cast<int>(kCopyBlock), buffer.get());
-        if (got <= 0) break;
+        if (got <= 0)
+            break;
         total += static_cast<uint64_t>(got);
         if (total > m_maxFileBytes) {
             // Only a decompressing filter beneath DCT gets here (a bomb).
             raw->close();
             std::fclose(file);
             std::remove(m_fileName.c_str());
-            error(errIO, -1, "Image file '{0:s}' would exceed the limit of {1:ulld} bytes; image skipped",
+            error(errIO, -1,
+                  "Image file '{0:s}' would exceed the limit of {1:ulld} bytes; image skipped",
                   m_fileName.c_str(), static_cast<unsigned long long>(m_maxFileBytes));
             ++m_failed;
             return;
         }
-        ok = ok && std::fwrite(buffer.get(), 1, static_cast<size_t>(got), file) == static_cast<size_t>(got);
+        ok = ok && std::fwrite(buffer.get(), 1, static_cast<size_t>(got), file) ==
+                       static_cast<size_t>(got);
     }
     raw->close();
     Finish(file, ok, DumpKind::Jpeg);
 }
 
-bool ImageDumpOutputDev::WritePackedBits(FILE* file, Stream* str, int width, int height, uint8_t xorMask,
-                                         bool inlineImg) {
+bool ImageDumpOutputDev::WritePackedBits(FILE* file, Stream* str, int width, int height,
+                                         uint8_t xorMask, bool inlineImg) {
     const size_t rowBytes = (static_cast<size_t>(width) + 7) / 8;
     const uint64_t total = uint64_t(rowBytes) * uint64_t(height); // checked by the caller
     // What a missing byte becomes: end of stream exclusive-ored with the mask.
@@ -215,9 +230,11 @@ bool ImageDumpOutputDev::WritePackedBits(FILE* file, Stream* str, int width, int
         while (left > 0) {
             const size_t want = static_cast<size_t>(std::min<uint64_t>(left, kCopyBlock));
             const size_t got = ended ? 0 : read(buffer.get(), want);
-            if (got < want) ended = true;
+            if (got < want)
+                ended = true;
             if (xorMask != 0) {
-                for (size_t i = 0; i < got; ++i) buffer[i] ^= xorMask;
+                for (size_t i = 0; i < got; ++i)
+                    buffer[i] ^= xorMask;
             }
             std::memset(buffer.get() + got, padding, want - got);
             ok = ok && std::fwrite(buffer.get(), 1, want, file) == want;
@@ -233,8 +250,10 @@ bool ImageDumpOutputDev::WritePackedBits(FILE* file, Stream* str, int width, int
             copy([&](unsigned char* out, size_t size) { return inflater.Read(out, size); });
             failed = inflater.Failed();
         }
-        if (!failed) return ok;
-        if (!Rewind(file, dataStart)) return false;
+        if (!failed)
+            return ok;
+        if (!Rewind(file, dataStart))
+            return false;
     }
     str->reset();
     copy([&](unsigned char* out, size_t size) {
@@ -245,8 +264,8 @@ bool ImageDumpOutputDev::WritePackedBits(FILE* file, Stream* str, int width, int
     return ok;
 }
 
-bool ImageDumpOutputDev::WriteRgb(FILE* file, Stream* str, int width, int height, GfxImageColorMap* colorMap,
-                                  bool inlineImg) {
+bool ImageDumpOutputDev::WriteRgb(FILE* file, Stream* str, int width, int height,
+                                  GfxImageColorMap* colorMap, bool inlineImg) {
     const int comps = colorMap->getNumPixelComps();
     const int bits = colorMap->getBits();
     bool ok = std::fprintf(file, "P6\n%d %d\n255\n", width, height) > 0;
@@ -256,10 +275,12 @@ bool ImageDumpOutputDev::WriteRgb(FILE* file, Stream* str, int width, int height
     // the core's own conversion gives the same bytes as asking per pixel.
     enum class Path { Table1, TableRgb, PerPixel } path = Path::PerPixel;
     std::array<std::array<uint8_t, 3>, 256> table{};
-    if (bits >= 1 && bits <= 8 && (comps == 1 || (comps == 3 && colorMap->getColorSpace()->getMode() == csDeviceRGB))) {
+    if (bits >= 1 && bits <= 8 &&
+        (comps == 1 || (comps == 3 && colorMap->getColorSpace()->getMode() == csDeviceRGB))) {
         const int values = 1 << bits;
         for (int v = 0; v < values; ++v) {
-            const unsigned char pixel[3] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v),
+            const unsigned char pixel[3] = {static_cast<unsigned char>(v),
+                                            static_cast<unsigned char>(v),
                                             static_cast<unsigned char>(v)};
             GfxRGB rgb;
             colorMap->getRGB(pixel, &rgb);
@@ -272,7 +293,8 @@ bool ImageDumpOutputDev::WriteRgb(FILE* file, Stream* str, int width, int height
     auto convertRow = [&](const unsigned char* line) {
         uint8_t* out = row.get();
         if (path == Path::Table1) {
-            for (int x = 0; x < width; ++x, out += 3) std::memcpy(out, table[line[x]].data(), 3);
+            for (int x = 0; x < width; ++x, out += 3)
+                std::memcpy(out, table[line[x]].data(), 3);
         } else {
             for (int x = 0; x < width; ++x, out += 3, line += 3) {
                 out[0] = table[line[0]][0];
@@ -298,11 +320,14 @@ bool ImageDumpOutputDev::WriteRgb(FILE* file, Stream* str, int width, int height
                 failed = inflater.Failed();
                 std::memset(line.get() + got, 0xFF, lineBytes - got);
                 convertRow(line.get());
-                written = written && std::fwrite(row.get(), 1, width * size_t{3}, file) == width * size_t{3};
+                written = written &&
+                          std::fwrite(row.get(), 1, width * size_t{3}, file) == width * size_t{3};
             }
         }
-        if (!failed) return written;
-        if (!Rewind(file, dataStart)) return false;
+        if (!failed)
+            return written;
+        if (!Rewind(file, dataStart))
+            return false;
     }
 
     ImageStream image(str, width, comps, bits);
@@ -333,35 +358,39 @@ bool ImageDumpOutputDev::WriteRgb(FILE* file, Stream* str, int width, int height
                 std::memcpy(out, lastRgb.data(), 3);
             }
         }
-        ok = ok && std::fwrite(row.get(), 1, static_cast<size_t>(width) * 3, file) == static_cast<size_t>(width) * 3;
+        ok = ok && std::fwrite(row.get(), 1, static_cast<size_t>(width) * 3, file) ==
+                       static_cast<size_t>(width) * 3;
     }
     image.close();
     return ok;
 }
 
-void ImageDumpOutputDev::drawImageMask(GfxState*, Object*, Stream* str, int width, int height, bool, bool,
-                                       bool inlineImg) {
+void ImageDumpOutputDev::drawImageMask(GfxState*, Object*, Stream* str, int width, int height, bool,
+                                       bool, bool inlineImg) {
     if (m_jpegPassthrough && str->getKind() == strDCT && !inlineImg) {
         DumpRawJpeg(str);
         return;
     }
     const uint64_t data = PackedDataBytes(width, 1, 1, height);
     uint64_t fileBytes = UINT64_MAX;
-    if (data != UINT64_MAX) fileBytes = data + 32;
+    if (data != UINT64_MAX)
+        fileBytes = data + 32;
     if (RefuseTooLarge(".pbm", fileBytes)) {
-        if (inlineImg) ConsumeInlineData(str, data);
+        if (inlineImg)
+            ConsumeInlineData(str, data);
         return;
     }
     FILE* file = OpenNext(".pbm");
     if (!file) {
-        if (inlineImg) ConsumeInlineData(str, data);
+        if (inlineImg)
+            ConsumeInlineData(str, data);
         return;
     }
     Finish(file, WritePackedBits(file, str, width, height, 0x00, inlineImg), DumpKind::Pbm);
 }
 
-void ImageDumpOutputDev::drawImage(GfxState*, Object*, Stream* str, int width, int height, GfxImageColorMap* colorMap,
-                                   bool, const int*, bool inlineImg) {
+void ImageDumpOutputDev::drawImage(GfxState*, Object*, Stream* str, int width, int height,
+                                   GfxImageColorMap* colorMap, bool, const int*, bool inlineImg) {
     const int comps = colorMap->getNumPixelComps();
     const int bits = colorMap->getBits();
     if (m_jpegPassthrough && str->getKind() == strDCT && comps == 3 && !inlineImg) {
@@ -372,14 +401,17 @@ void ImageDumpOutputDev::drawImage(GfxState*, Object*, Stream* str, int width, i
     const bool bilevel = comps == 1 && bits == 1;
     const char* extension = bilevel ? ".pbm" : ".ppm";
     uint64_t fileBytes = bilevel ? data : PackedDataBytes(width, 3, 8, height);
-    if (fileBytes != UINT64_MAX) fileBytes += 32;
+    if (fileBytes != UINT64_MAX)
+        fileBytes += 32;
     if (RefuseTooLarge(extension, fileBytes)) {
-        if (inlineImg) ConsumeInlineData(str, data);
+        if (inlineImg)
+            ConsumeInlineData(str, data);
         return;
     }
     FILE* file = OpenNext(extension);
     if (!file) {
-        if (inlineImg) ConsumeInlineData(str, data);
+        if (inlineImg)
+            ConsumeInlineData(str, data);
         return;
     }
     if (bilevel) {

@@ -40,7 +40,8 @@ struct DumpedFile {
 
 class ImageDumpOutputDev : public OutputDev {
 public:
-    ImageDumpOutputDev(std::string fileRoot, bool jpegPassthrough, uint64_t maxFileBytes = IMAGE_FILE_MAX_BYTES);
+    ImageDumpOutputDev(std::string fileRoot, bool jpegPassthrough,
+                       uint64_t maxFileBytes = IMAGE_FILE_MAX_BYTES);
     ~ImageDumpOutputDev() override;
 
     bool upsideDown() override { return true; }
@@ -50,8 +51,8 @@ public:
     // answered below without drawing anything.
     bool needNonText() override { return true; }
     bool useTilingPatternFill() override { return true; }
-    bool tilingPatternFill(GfxState*, Gfx*, Catalog*, GfxTilingPattern*, const double*, int, int, int, int, double,
-                           double) override {
+    bool tilingPatternFill(GfxState*, Gfx*, Catalog*, GfxTilingPattern*, const double*, int, int,
+                           int, int, double, double) override {
         return true;
     }
     bool useShadedFills(int) override { return true; }
@@ -61,10 +62,11 @@ public:
     bool gouraudTriangleShadedFill(GfxState*, GfxGouraudTriangleShading*) override { return true; }
     bool patchMeshShadedFill(GfxState*, GfxPatchMeshShading*) override { return true; }
 
-    void drawImageMask(GfxState* state, Object* ref, Stream* str, int width, int height, bool invert,
-                       bool interpolate, bool inlineImg) override;
-    void drawImage(GfxState* state, Object* ref, Stream* str, int width, int height, GfxImageColorMap* colorMap,
-                   bool interpolate, const int* maskColors, bool inlineImg) override;
+    void drawImageMask(GfxState* state, Object* ref, Stream* str, int width, int height,
+                       bool invert, bool interpolate, bool inlineImg) override;
+    void drawImage(GfxState* state, Object* ref, Stream* str, int width, int height,
+                   GfxImageColorMap* colorMap, bool interpolate, const int* maskColors,
+                   bool inlineImg) override;
 
     bool isOk() const { return m_ok; }
 
@@ -89,8 +91,10 @@ private:
     // and reports the write error.
     void Finish(FILE* file, bool written, DumpKind kind);
     void DumpRawJpeg(Stream* str);
-    bool WritePackedBits(FILE* file, Stream* str, int width, int height, uint8_t xorMask, bool inlineImg);
-    bool WriteRgb(FILE* file, Stream* str, int width, int height, GfxImageColorMap* colorMap, bool inlineImg);
+    bool WritePackedBits(FILE* file, Stream* str, int width, int height, uint8_t xorMask,
+                         bool inlineImg);
+    bool WriteRgb(FILE* file, Stream* str, int width, int height, GfxImageColorMap* colorMap,
+                  bool inlineImg);
 
     std::string m_fileRoot;
     std::string m_fileName;

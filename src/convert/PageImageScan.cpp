@@ -18,7 +18,8 @@ namespace {
 // The content lexer's classes: white space and delimiters end a token.
 constexpr std::array<bool, 256> MakeSeparators() {
     std::array<bool, 256> table{};
-    for (unsigned char c : {'\0', '\t', '\n', '\f', '\r', ' ', '(', ')', '<', '>', '[', ']', '{', '}', '/', '%'}) {
+    for (unsigned char c :
+         {'\0', '\t', '\n', '\f', '\r', ' ', '(', ')', '<', '>', '[', ']', '{', '}', '/', '%'}) {
         table[static_cast<size_t>(c)] = true;
     }
     return table;
@@ -32,8 +33,10 @@ struct VisitKey {
     int Gen;
     const void* Resources;
     bool operator<(const VisitKey& other) const {
-        if (Num != other.Num) return Num < other.Num;
-        if (Gen != other.Gen) return Gen < other.Gen;
+        if (Num != other.Num)
+            return Num < other.Num;
+        if (Gen != other.Gen)
+            return Gen < other.Gen;
         return std::less<const void*>()(Resources, other.Resources);
     }
 };
@@ -49,7 +52,8 @@ public:
             stream->reset();
             for (;;) {
                 const int got = stream->doGetChars(static_cast<int>(buffer.size()), buffer.data());
-                if (got <= 0) break;
+                if (got <= 0)
+                    break;
                 scanner.Feed(buffer.data(), static_cast<size_t>(got));
             }
             stream->close();
@@ -57,42 +61,52 @@ public:
             scanner.Finish();
         }
         scanner.Finish();
-        if (scanner.HasInlineImage()) return true;
-        if (!resources) return false;
+        if (scanner.HasInlineImage())
+            return true;
+        if (!resources)
+            return false;
         return NamedResourcesMayDrawImage(scanner, resources, depth);
     }
 
     bool FormMayDrawImage(const Object& formRef, const Object& form, Dict* inherited, int depth) {
-        if (!form.isStream()) return false;
+        if (!form.isStream())
+            return false;
         Dict* dict = form.streamGetDict();
         const Object subtype = dict->lookup("Subtype");
-        if (subtype.isName("Image")) return true;
-        if (!subtype.isName("Form")) return false;
+        if (subtype.isName("Image"))
+            return true;
+        if (!subtype.isName("Form"))
+            return false;
         // Beyond any sane nesting the interpreter gives up too; stay safe.
-        if (depth > 64) return true;
+        if (depth > 64)
+            return true;
         Object ownResources = dict->lookup("Resources");
         Dict* resources = ownResources.isDict() ? ownResources.getDict() : inherited;
         if (formRef.isRef()) {
             const Ref ref = formRef.getRef();
-            if (!m_visited.insert({ref.num, ref.gen, resources}).second) return false;
+            if (!m_visited.insert({ref.num, ref.gen, resources}).second)
+                return false;
         }
         return ContentMayDrawImage({form.getStream()}, resources, depth + 1);
     }
 
     bool AppearanceMayDrawImage(const Object& appearance, Dict* pageResources) {
-        if (!appearance.isDict()) return false;
+        if (!appearance.isDict())
+            return false;
         Dict* kinds = appearance.getDict();
         for (int i = 0; i < kinds->getLength(); ++i) {
             const Object& entryRef = kinds->getValNF(i);
             const Object entry = kinds->getVal(i);
             if (entry.isStream()) {
-                if (FormMayDrawImage(entryRef, entry, pageResources, 0)) return true;
+                if (FormMayDrawImage(entryRef, entry, pageResources, 0))
+                    return true;
             } else if (entry.isDict()) {
                 Dict* states = entry.getDict();
                 for (int j = 0; j < states->getLength(); ++j) {
                     const Object& stateRef = states->getValNF(j);
                     const Object state = states->getVal(j);
-                    if (FormMayDrawImage(stateRef, state, pageResources, 0)) return true;
+                    if (FormMayDrawImage(stateRef, state, pageResources, 0))
+                        return true;
                 }
             }
         }
@@ -105,10 +119,12 @@ private:
         if (xobjects.isDict()) {
             Dict* dict = xobjects.getDict();
             for (int i = 0; i < dict->getLength(); ++i) {
-                if (!scanner.NamesResource(dict->getKey(i))) continue;
+                if (!scanner.NamesResource(dict->getKey(i)))
+                    continue;
                 const Object& ref = dict->getValNF(i);
                 const Object xobject = dict->getVal(i);
-                if (FormMayDrawImage(ref, xobject, resources, depth)) return true;
+                if (FormMayDrawImage(ref, xobject, resources, depth))
+                    return true;
             }
         }
         // A graphics state's soft mask is a group drawn through the device.
@@ -116,14 +132,18 @@ private:
         if (states.isDict()) {
             Dict* dict = states.getDict();
             for (int i = 0; i < dict->getLength(); ++i) {
-                if (!scanner.NamesResource(dict->getKey(i))) continue;
+                if (!scanner.NamesResource(dict->getKey(i)))
+                    continue;
                 const Object state = dict->getVal(i);
-                if (!state.isDict()) continue;
+                if (!state.isDict())
+                    continue;
                 const Object softMask = state.dictLookup("SMask");
-                if (!softMask.isDict()) continue;
+                if (!softMask.isDict())
+                    continue;
                 const Object& groupRef = softMask.getDict()->lookupNF("G");
                 const Object group = softMask.dictLookup("G");
-                if (FormMayDrawImage(groupRef, group, resources, depth)) return true;
+                if (FormMayDrawImage(groupRef, group, resources, depth))
+                    return true;
             }
         }
         return false;
@@ -150,20 +170,25 @@ void ContentScanner::Feed(const unsigned char* data, size_t size) {
             m_token.clear();
         }
         // Other tokens only matter when they are "BI": three bytes tell.
-        if (m_token.size() >= 3 && m_token.front() != '/') continue;
+        if (m_token.size() >= 3 && m_token.front() != '/')
+            continue;
         m_token += static_cast<char>(c);
     }
 }
 
-void ContentScanner::Finish() { EndToken(); }
+void ContentScanner::Finish() {
+    EndToken();
+}
 
 void ContentScanner::EndToken() {
-    if (!m_inToken) return;
+    if (!m_inToken)
+        return;
     m_inToken = false;
     if (!m_token.empty() && m_token.front() == '/') {
         // The parser's reading of "#" escapes (malformed ones included) is
         // not worth copying: such a name may stand for any resource.
-        if (m_token.find('#') != std::string::npos) m_anyName = true;
+        if (m_token.find('#') != std::string::npos)
+            m_anyName = true;
         m_names.emplace(m_token, 1);
     } else if (m_token.size() == 2 && m_token[0] == 'B' && m_token[1] == 'I') {
         m_inlineImage = true;
@@ -173,7 +198,8 @@ void ContentScanner::EndToken() {
 
 bool PageMayDrawImage(PDFDoc& doc, int pageNumber) {
     Page* page = doc.getPage(pageNumber);
-    if (!page) return true; // let the interpreter report it
+    if (!page)
+        return true; // let the interpreter report it
     Scan scan;
     Dict* resources = page->getResourceDict();
 
@@ -187,21 +213,26 @@ bool PageMayDrawImage(PDFDoc& doc, int pageNumber) {
             parts.push_back(contents.arrayGet(i));
         }
         for (Object& part : parts) {
-            if (part.isStream()) streams.push_back(part.getStream());
+            if (part.isStream())
+                streams.push_back(part.getStream());
         }
     }
-    if (scan.ContentMayDrawImage(streams, resources, 0)) return true;
+    if (scan.ContentMayDrawImage(streams, resources, 0))
+        return true;
 
     const Object annots = page->getAnnotsObject();
     if (annots.isArray()) {
         for (int i = 0; i < annots.arrayGetLength(); ++i) {
             const Object annot = annots.arrayGet(i);
-            if (!annot.isDict()) continue;
+            if (!annot.isDict())
+                continue;
             const Object appearance = annot.dictLookup("AP");
-            if (scan.AppearanceMayDrawImage(appearance, resources)) return true;
+            if (scan.AppearanceMayDrawImage(appearance, resources))
+                return true;
             // A widget's icons, in case the core builds its appearance anew.
             const Object characteristics = annot.dictLookup("MK");
-            if (scan.AppearanceMayDrawImage(characteristics, resources)) return true;
+            if (scan.AppearanceMayDrawImage(characteristics, resources))
+                return true;
         }
     }
     return false;

@@ -29,7 +29,9 @@ public:
 
     bool HasInlineImage() const { return m_inlineImage; }
     // Whether content may use the resource of this name.
-    bool NamesResource(const std::string& name) const { return m_anyName || m_names.count(name) != 0; }
+    bool NamesResource(const std::string& name) const {
+        return m_anyName || m_names.count(name) != 0;
+    }
 
 private:
     void EndToken();

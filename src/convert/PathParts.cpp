@@ -8,8 +8,10 @@ namespace talvore {
 
 PathParts::PathParts(std::string path) : m_fullText(std::move(path)) {
     std::string text = m_fullText;
-    if (text.size() >= 2 && text.front() == '"' && text.back() == '"') text = text.substr(1, text.size() - 2);
-    if (text.empty()) return;
+    if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
+        text = text.substr(1, text.size() - 2);
+    if (text.empty())
+        return;
 
     const size_t slash = text.rfind('/');
     const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
@@ -20,7 +22,8 @@ PathParts::PathParts(std::string path) : m_fullText(std::move(path)) {
         m_title = name;
     } else {
         m_title = name.substr(0, dot);
-        if (!m_title.empty()) m_extension = name.substr(dot + 1);
+        if (!m_title.empty())
+            m_extension = name.substr(dot + 1);
     }
 }
 
@@ -30,14 +33,17 @@ std::string PathParts::FileName() const {
 
 std::optional<FileInformation> PathParts::GetFileInformation() const {
     struct statx info {};
-    if (statx(AT_FDCWD, FullPath().c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &info) != 0) return std::nullopt;
-    if ((info.stx_mode & S_IFMT) == S_IFDIR) return std::nullopt;
+    if (statx(AT_FDCWD, FullPath().c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &info) != 0)
+        return std::nullopt;
+    if ((info.stx_mode & S_IFMT) == S_IFDIR)
+        return std::nullopt;
     FileInformation result;
     result.Size = info.stx_size;
     // Some file systems (image layers among them) report a birth time of 0:
     // not recorded, so the status change stands in as for none at all.
     const bool hasBirth = (info.stx_mask & STATX_BTIME) != 0 && info.stx_btime.tv_sec != 0;
-    result.CreationTime = static_cast<std::time_t>(hasBirth ? info.stx_btime.tv_sec : info.stx_ctime.tv_sec);
+    result.CreationTime =
+        static_cast<std::time_t>(hasBirth ? info.stx_btime.tv_sec : info.stx_ctime.tv_sec);
     result.LastAccessTime = static_cast<std::time_t>(info.stx_atime.tv_sec);
     result.LastWriteTime = static_cast<std::time_t>(info.stx_mtime.tv_sec);
     localtime_r(&result.CreationTime, &result.CreationLocal);

@@ -11,7 +11,8 @@ namespace {
 // never replaced while the core may be in use, released with the process.
 struct PdfCoreParameters {
     PdfCoreParameters() {
-        if (!globalParams) globalParams = std::make_unique<GlobalParams>();
+        if (!globalParams)
+            globalParams = std::make_unique<GlobalParams>();
     }
     ~PdfCoreParameters() { globalParams.reset(); }
 };

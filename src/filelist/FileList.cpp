@@ -27,21 +27,18 @@ const char* const HeaderTexts[FileList::ColumnCount] = {
 constexpr Qt::Alignment LeftCell = Qt::AlignLeft | Qt::AlignVCenter;
 constexpr Qt::Alignment RightCell = Qt::AlignRight | Qt::AlignVCenter;
 
-std::string ToNative(const QString& path)
-{
+std::string ToNative(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
 
-QString DateText(const std::tm& local)
-{
+QString DateText(const std::tm& local) {
     char text[64];
     if (std::strftime(text, sizeof text, "%H:%M:%S %m/%d/%Y", &local) == 0)
         return QString();
     return QString::fromUtf8(text);
 }
 
-QStringList RunOpenDialog(QWidget* parent)
-{
+QStringList RunOpenDialog(QWidget* parent) {
     return QFileDialog::getOpenFileNames(parent, QString(), QString(),
                                          QStringLiteral("PDF Files (*.pdf)"), nullptr,
                                          QFileDialog::DontResolveSymlinks);
@@ -49,8 +46,7 @@ QStringList RunOpenDialog(QWidget* parent)
 
 } // namespace
 
-QString FileSizeText(uint64_t bytes)
-{
+QString FileSizeText(uint64_t bytes) {
     const QString digits = QString::number(bytes / 1024);
     QString grouped;
     const int count = static_cast<int>(digits.size());
@@ -64,12 +60,9 @@ QString FileSizeText(uint64_t bytes)
 
 FileList::FileList(CheckBoxGrid* grid, QWidget* dialogParent, QObject* parent)
     : QObject(parent), m_grid(grid), m_dialogParent(dialogParent), m_openDialog(RunOpenDialog),
-      m_folderDialog([](QWidget* owner) { return FolderChooserDialog::ChooseFolder(owner); })
-{
-}
+      m_folderDialog([](QWidget* owner) { return FolderChooserDialog::ChooseFolder(owner); }) {}
 
-void FileList::SetUpGrid()
-{
+void FileList::SetUpGrid() {
     m_grid->clear();
     m_grid->setRowCount(0);
     m_grid->setColumnCount(ColumnCount);
@@ -105,20 +98,18 @@ void FileList::SetUpGrid()
     emit RowsChanged();
 }
 
-bool FileList::IsAlreadyImported(const QString& path) const
-{
+bool FileList::IsAlreadyImported(const QString& path) const {
     for (const QString& listed : m_paths) {
         if (listed == path) {
-            talvore::ShowMessage(m_dialogParent,
-                                 QStringLiteral("File: ") + path + QStringLiteral(" have been imported!"));
+            talvore::ShowMessage(m_dialogParent, QStringLiteral("File: ") + path +
+                                                     QStringLiteral(" have been imported!"));
             return true;
         }
     }
     return false;
 }
 
-void FileList::AddFileRow(const QString& path)
-{
+void FileList::AddFileRow(const QString& path) {
     const int row = m_grid->rowCount() + 1; // data row of the new line
     m_grid->setRowCount(row);
     m_grid->SetCheckBoxCell(row, TickColumn, true);
@@ -152,13 +143,12 @@ void FileList::AddFileRow(const QString& path)
     m_grid->setRowHeight(row - 1, RowHeight);
 }
 
-void FileList::ImportFile(const QString& path)
-{
+void FileList::ImportFile(const QString& path) {
     // Longer paths cannot be opened on this platform; say so instead of
     // listing a file the run would fail on.
     if (QFile::encodeName(path).size() >= PATH_MAX) {
-        talvore::ShowMessage(m_dialogParent,
-                             QStringLiteral("File: ") + path + QStringLiteral(" has too long a path!"));
+        talvore::ShowMessage(m_dialogParent, QStringLiteral("File: ") + path +
+                                                 QStringLiteral(" has too long a path!"));
         return;
     }
     if (IsAlreadyImported(path))
@@ -168,8 +158,7 @@ void FileList::ImportFile(const QString& path)
     emit RowsChanged();
 }
 
-void FileList::OpenFiles()
-{
+void FileList::OpenFiles() {
     const QStringList chosen = m_openDialog(m_dialogParent);
     if (chosen.isEmpty())
         return;
@@ -177,15 +166,15 @@ void FileList::OpenFiles()
     for (const QString& path : chosen) {
         const talvore::PathParts parts(ToNative(path));
         const QString extension =
-            parts.Extension().empty() ? QString()
-                                      : QStringLiteral(".") + QFile::decodeName(parts.Extension().c_str());
+            parts.Extension().empty()
+                ? QString()
+                : QStringLiteral(".") + QFile::decodeName(parts.Extension().c_str());
         if (extension.toLower() == QStringLiteral(".pdf"))
             ImportFile(path);
     }
 }
 
-void FileList::ImportDirectory()
-{
+void FileList::ImportDirectory() {
     const QString folder = m_folderDialog(m_dialogParent);
     if (folder.isEmpty())
         return;
@@ -193,14 +182,13 @@ void FileList::ImportDirectory()
     ScanFolder(folder);
 }
 
-void FileList::ScanFolder(const QString& folder)
-{
+void FileList::ScanFolder(const QString& folder) {
     std::vector<std::pair<uint64_t, uint64_t>> seen;
     ScanFolderTree(folder, seen);
 }
 
-void FileList::ScanFolderTree(const QString& folder, std::vector<std::pair<uint64_t, uint64_t>>& seen)
-{
+void FileList::ScanFolderTree(const QString& folder,
+                              std::vector<std::pair<uint64_t, uint64_t>>& seen) {
     const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
     // A folder link back into the tree would make the walk endless: each
     // folder (device and inode) is walked once.
@@ -235,8 +223,7 @@ void FileList::ScanFolderTree(const QString& folder, std::vector<std::pair<uint6
     }
 }
 
-void FileList::DropFiles(const QStringList& paths)
-{
+void FileList::DropFiles(const QStringList& paths) {
     for (const QString& path : paths) {
         if (QFileInfo(path).isDir())
             continue;
@@ -245,35 +232,29 @@ void FileList::DropFiles(const QStringList& paths)
     }
 }
 
-int FileList::FileCount() const
-{
+int FileList::FileCount() const {
     return m_grid->rowCount();
 }
 
-QString FileList::PathOfRow(int row) const
-{
+QString FileList::PathOfRow(int row) const {
     return row >= 1 && row <= m_paths.size() ? m_paths[row - 1] : QString();
 }
 
-QString FileList::OwnerPasswordOfRow(int row) const
-{
+QString FileList::OwnerPasswordOfRow(int row) const {
     const QTableWidgetItem* cell = m_grid->item(row - 1, OwnerColumn);
     return cell ? cell->text() : QString();
 }
 
-QString FileList::UserPasswordOfRow(int row) const
-{
+QString FileList::UserPasswordOfRow(int row) const {
     const QTableWidgetItem* cell = m_grid->item(row - 1, UserColumn);
     return cell ? cell->text() : QString();
 }
 
-bool FileList::IsTicked(int row) const
-{
+bool FileList::IsTicked(int row) const {
     return m_grid->IsChecked(row, TickColumn);
 }
 
-std::vector<talvore::RunEntry> FileList::TickedEntries() const
-{
+std::vector<talvore::RunEntry> FileList::TickedEntries() const {
     std::vector<talvore::RunEntry> entries;
     for (int row = 1; row <= FileCount(); ++row) {
         if (!IsTicked(row))
@@ -288,16 +269,14 @@ std::vector<talvore::RunEntry> FileList::TickedEntries() const
     return entries;
 }
 
-int FileList::LastHighlightedRow() const
-{
+int FileList::LastHighlightedRow() const {
     int first = 0, last = 0;
     if (!m_grid->HighlightedRows(first, last))
         return 0;
     return last;
 }
 
-bool FileList::RemoveSelected()
-{
+bool FileList::RemoveSelected() {
     int first = 0, last = 0;
     if (!m_grid->HighlightedRows(first, last))
         return false;
@@ -313,33 +292,28 @@ bool FileList::RemoveSelected()
     return true;
 }
 
-void FileList::RemoveAll()
-{
+void FileList::RemoveAll() {
     m_paths.clear();
     SetUpGrid();
 }
 
-void FileList::SelectCurrent()
-{
+void FileList::SelectCurrent() {
     const int row = LastHighlightedRow();
     if (row >= 1)
         m_grid->SetChecked(row, TickColumn, true);
 }
 
-void FileList::SelectAll()
-{
+void FileList::SelectAll() {
     for (int row = 1; row <= FileCount(); ++row)
         m_grid->SetChecked(row, TickColumn, true);
 }
 
-void FileList::ClearAll()
-{
+void FileList::ClearAll() {
     for (int row = 1; row <= FileCount(); ++row)
         m_grid->SetChecked(row, TickColumn, false);
 }
 
-void FileList::InvertSelect()
-{
+void FileList::InvertSelect() {
     for (int row = 1; row <= FileCount(); ++row)
         m_grid->SetChecked(row, TickColumn, !IsTicked(row));
 }

@@ -14,8 +14,7 @@
 #include <QPushButton>
 #include <QTreeView>
 
-FolderChooserDialog::FolderChooserDialog(QWidget* parent) : QDialog(parent)
-{
+FolderChooserDialog::FolderChooserDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Please Select a Folder"));
     m_model = new QFileSystemModel(this);
     m_model->setFilter(QDir::AllDirs | QDir::Files | QDir::NoDotAndDotDot | QDir::Hidden |
@@ -69,19 +68,18 @@ FolderChooserDialog::FolderChooserDialog(QWidget* parent) : QDialog(parent)
     m_view->expand(home);
 }
 
-void FolderChooserDialog::SetCurrentFolder(const QString& folder)
-{
+void FolderChooserDialog::SetCurrentFolder(const QString& folder) {
     m_currentFolder = folder;
     m_edit->setText(folder);
 }
 
-bool FolderChooserDialog::TrySelect()
-{
+bool FolderChooserDialog::TrySelect() {
     QString folder = m_edit->text();
     if (folder.isEmpty())
         folder = m_currentFolder;
     if (folder.contains(QStringLiteral("//"))) {
-        talvore::ShowMessage(this, QStringLiteral("Invalid directory"), talvore::MessageIcon::Error);
+        talvore::ShowMessage(this, QStringLiteral("Invalid directory"),
+                             talvore::MessageIcon::Error);
         return false;
     }
     if (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
@@ -102,8 +100,7 @@ bool FolderChooserDialog::TrySelect()
     return true;
 }
 
-QString FolderChooserDialog::ChooseFolder(QWidget* parent)
-{
+QString FolderChooserDialog::ChooseFolder(QWidget* parent) {
     FolderChooserDialog dialog(parent);
     if (dialog.exec() != QDialog::Accepted)
         return QString();

@@ -10,20 +10,20 @@
 
 namespace talvore {
 
-template <typename T>
-[[nodiscard]] constexpr bool CheckedMul(T a, T b, T* out) {
+template <typename T> [[nodiscard]] constexpr bool CheckedMul(T a, T b, T* out) {
     static_assert(std::is_unsigned_v<T>, "checked arithmetic works on unsigned sizes");
     T result{};
-    if (__builtin_mul_overflow(a, b, &result)) return false;
+    if (__builtin_mul_overflow(a, b, &result))
+        return false;
     *out = result;
     return true;
 }
 
-template <typename T>
-[[nodiscard]] constexpr bool CheckedAdd(T a, T b, T* out) {
+template <typename T> [[nodiscard]] constexpr bool CheckedAdd(T a, T b, T* out) {
     static_assert(std::is_unsigned_v<T>, "checked arithmetic works on unsigned sizes");
     T result{};
-    if (__builtin_add_overflow(a, b, &result)) return false;
+    if (__builtin_add_overflow(a, b, &result))
+        return false;
     *out = result;
     return true;
 }
@@ -32,8 +32,10 @@ template <typename T>
 // bits × width does not fit.
 [[nodiscard]] constexpr bool CheckedRowStride(uint64_t width, uint64_t bits, uint64_t* out) {
     uint64_t rowBits = 0;
-    if (!CheckedMul(width, bits, &rowBits)) return false;
-    if (!CheckedAdd(rowBits, uint64_t{31}, &rowBits)) return false;
+    if (!CheckedMul(width, bits, &rowBits))
+        return false;
+    if (!CheckedAdd(rowBits, uint64_t{31}, &rowBits))
+        return false;
     *out = (rowBits / 32) * 4;
     return true;
 }

@@ -6,7 +6,9 @@ namespace talvore {
 
 namespace {
 
-constexpr int MaxCodeFor(int bits) { return (1 << bits) - 1; }
+constexpr int MaxCodeFor(int bits) {
+    return (1 << bits) - 1;
+}
 
 // log2 of how far the hash table must grow to reach 65536: 5003 doubles 4
 // times, so the pixel is shifted by 8 - 4 before the XOR.
@@ -46,7 +48,8 @@ bool GifLzwEncoder::Compress(ByteStream* out, uint32_t width, uint32_t height, i
 
     for (;;) {
         if (x == width) {
-            if (++y == height) break;
+            if (++y == height)
+                break;
             row = rows(y);
             x = 0;
         }
@@ -63,7 +66,8 @@ bool GifLzwEncoder::Compress(ByteStream* out, uint32_t width, uint32_t height, i
             bool found = false;
             do {
                 i -= step;
-                if (i < 0) i += HashSize;
+                if (i < 0)
+                    i += HashSize;
                 if (hash_[i] == key) {
                     found = true;
                     break;
@@ -125,12 +129,14 @@ void GifLzwEncoder::Output(int code) {
         }
         FlushBlock();
         out_->Flush();
-        if (out_->Error() != 0) writeError_ = true;
+        if (out_->Error() != 0)
+            writeError_ = true;
     }
 }
 
 void GifLzwEncoder::FlushBlock() {
-    if (blockCount_ == 0) return;
+    if (blockCount_ == 0)
+        return;
     block_[0] = static_cast<uint8_t>(blockCount_);
     out_->Write(block_.data(), 1, static_cast<size_t>(blockCount_) + 1);
     blockCount_ = 0;

@@ -35,7 +35,8 @@ private:
     void Output(int code);
     void EmitByte(uint8_t byte) {
         block_[1 + blockCount_++] = byte;
-        if (blockCount_ >= SubBlockMax) FlushBlock();
+        if (blockCount_ >= SubBlockMax)
+            FlushBlock();
     }
     void FlushBlock();
     void ClearHash() { hash_.fill(-1); }

@@ -6,7 +6,8 @@
 namespace talvore {
 
 PaletteSearch::PaletteSearch(const RgbQuad* entries, uint32_t count) {
-    if (entries == nullptr || count == 0) return;
+    if (entries == nullptr || count == 0)
+        return;
     count = std::min<uint32_t>(count, 256);
     constexpr size_t cells = size_t{kCellsPerAxis} * kCellsPerAxis * kCellsPerAxis;
     cellStart_.assign(cells, 0);
@@ -55,7 +56,8 @@ uint32_t PaletteSearch::BuildCell(uint32_t cell) {
         const Entry& e = entries_[i];
         const int near =
             NearAxis(e.blue, b0, b1) + NearAxis(e.green, g0, g1) + NearAxis(e.red, r0, r1);
-        if (near <= bound) found.push_back(Candidate{near, static_cast<uint8_t>(i)});
+        if (near <= bound)
+            found.push_back(Candidate{near, static_cast<uint8_t>(i)});
     }
     // Nearest first, so a search can stop once no later candidate can win.
     std::stable_sort(found.begin(), found.end(),
@@ -70,11 +72,13 @@ uint32_t PaletteSearch::BuildCell(uint32_t cell) {
 }
 
 uint8_t PaletteSearch::Nearest(RgbQuad colour) {
-    if (entries_.empty()) return 0;
-    const uint32_t key = (uint32_t{colour.red} << 16 | uint32_t{colour.green} << 8 | colour.blue) |
-                         (1u << 24);
+    if (entries_.empty())
+        return 0;
+    const uint32_t key =
+        (uint32_t{colour.red} << 16 | uint32_t{colour.green} << 8 | colour.blue) | (1u << 24);
     const uint32_t slot = (key * 2654435761u) >> (32 - kCacheBits);
-    if (cacheKey_[slot] == key) return cacheIndex_[slot];
+    if (cacheKey_[slot] == key)
+        return cacheIndex_[slot];
 
     const uint32_t cell = (uint32_t{colour.red} >> kCellBits) * kCellsPerAxis * kCellsPerAxis +
                           (uint32_t{colour.green} >> kCellBits) * kCellsPerAxis +
@@ -90,7 +94,8 @@ uint8_t PaletteSearch::Nearest(RgbQuad colour) {
     int best = INT32_MAX;
     uint8_t bestIndex = 0;
     for (uint32_t k = 0; k < n; ++k) {
-        if (near[k] > best) break;
+        if (near[k] > best)
+            break;
         const uint8_t index = candidate[k];
         const Entry& e = entries_[index];
         const int db = e.blue - colour.blue;

@@ -42,7 +42,8 @@ constexpr uint32_t kPalette256Rgb[256] = {
 struct Palette256 {
     RgbQuad entries[256];
     constexpr Palette256() : entries{} {
-        for (int i = 0; i < 256; ++i) entries[i] = Hex(kPalette256Rgb[i]);
+        for (int i = 0; i < 256; ++i)
+            entries[i] = Hex(kPalette256Rgb[i]);
     }
 };
 constexpr Palette256 kPalette256;
@@ -64,7 +65,9 @@ int32_t PixelsPerMetre(int32_t dpi) {
 
 } // namespace
 
-const RgbQuad* StandardPalette256() { return kPalette256.entries; }
+const RgbQuad* StandardPalette256() {
+    return kPalette256.entries;
+}
 
 uint8_t NearestPaletteEntry(const RgbQuad* entries, uint32_t count, RgbQuad colour) {
     int best = 200000;
@@ -74,7 +77,8 @@ uint8_t NearestPaletteEntry(const RgbQuad* entries, uint32_t count, RgbQuad colo
         if (d < best) {
             best = d;
             bestIndex = static_cast<uint8_t>(i);
-            if (d == 0) break;
+            if (d == 0)
+                break;
         }
     }
     return bestIndex;
@@ -82,7 +86,9 @@ uint8_t NearestPaletteEntry(const RgbQuad* entries, uint32_t count, RgbQuad colo
 
 // ------------------------------------------------------------------ lifecycle
 
-RasterImage::RasterImage(uint32_t formatId) { InitDefaults(formatId); }
+RasterImage::RasterImage(uint32_t formatId) {
+    InitDefaults(formatId);
+}
 
 RasterImage::RasterImage(const char* path, uint32_t formatId) {
     InitDefaults(formatId);
@@ -101,7 +107,8 @@ RasterImage::~RasterImage() {
 
 void RasterImage::InitDefaults(uint32_t formatId) {
     // Run again on a live image, it must not leak the block it owns.
-    if (!IsSharedView()) std::free(block_);
+    if (!IsSharedView())
+        std::free(block_);
     block_ = nullptr;
     header_ = BitmapInfoHeader{};
     info_ = RasterInfo{};
@@ -117,7 +124,8 @@ void RasterImage::InitDefaults(uint32_t formatId) {
 }
 
 uint8_t* RasterImage::Create(uint32_t width, uint32_t height, uint32_t bits, uint32_t formatId) {
-    if (!FreeBuffers()) return nullptr;
+    if (!FreeBuffers())
+        return nullptr;
     if (width == 0 || height == 0) {
         SetLastError("RasterImage::Create : width and height must be greater than zero");
         return nullptr;
@@ -165,7 +173,8 @@ uint8_t* RasterImage::Create(uint32_t width, uint32_t height, uint32_t bits, uin
 }
 
 bool RasterImage::FreeBuffers() {
-    if (IsSharedView()) return false;
+    if (IsSharedView())
+        return false;
     info_.layerCount = 0;
     std::free(block_);
     block_ = nullptr;
@@ -174,15 +183,19 @@ bool RasterImage::FreeBuffers() {
 }
 
 bool RasterImage::FreeFrames() {
-    if (IsSharedView()) return false;
+    if (IsSharedView())
+        return false;
     info_.frameCount = 0;
     return true;
 }
 
 bool RasterImage::TakeOver(RasterImage& source, bool withFrames) {
-    if (&source == this || source.IsSharedView()) return false;
-    if (!FreeBuffers()) return false;
-    if (withFrames) FreeFrames();
+    if (&source == this || source.IsSharedView())
+        return false;
+    if (!FreeBuffers())
+        return false;
+    if (withFrames)
+        FreeFrames();
     header_ = source.header_;
     info_ = source.info_;
     block_ = source.block_;
@@ -193,7 +206,8 @@ bool RasterImage::TakeOver(RasterImage& source, bool withFrames) {
 }
 
 void RasterImage::ShareFrom(const RasterImage& source) {
-    if (&source == this) return;
+    if (&source == this)
+        return;
     FreeFrames();
     FreeBuffers();
     header_ = source.header_;
@@ -203,7 +217,8 @@ void RasterImage::ShareFrom(const RasterImage& source) {
 }
 
 void RasterImage::CopyAttributes(const RasterImage& source) {
-    if (block_ != nullptr || &source == this) return;
+    if (block_ != nullptr || &source == this)
+        return;
     const RasterInfo own = info_;
     info_ = source.info_;
     // A blockless image must not point into another image's block or claim
@@ -216,12 +231,14 @@ void RasterImage::CopyAttributes(const RasterImage& source) {
 }
 
 void RasterImage::CopyFrom(const RasterImage& source, bool pixels, bool, bool) {
-    if (&source == this) return;
+    if (&source == this)
+        return;
     if (source.IsSharedView()) {
         ShareFrom(source);
         return;
     }
-    if (!FreeBuffers()) return;
+    if (!FreeBuffers())
+        return;
     info_ = source.info_;
     info_.sharedFrom = nullptr;
     info_.pixelStart = nullptr;
@@ -242,12 +259,14 @@ void RasterImage::CopyFrom(const RasterImage& source, bool pixels, bool, bool) {
 // -------------------------------------------------------------------- queries
 
 uint8_t* RasterImage::RowPointer(int32_t row) const {
-    if (block_ == nullptr || row < 0 || row >= header_.height) return nullptr;
+    if (block_ == nullptr || row < 0 || row >= header_.height)
+        return nullptr;
     return info_.pixelStart + static_cast<size_t>(row) * info_.rowStride;
 }
 
 void RasterImage::SetLastError(const char* text) {
-    if (text == nullptr) text = "";
+    if (text == nullptr)
+        text = "";
     const size_t length = std::min(std::strlen(text), sizeof info_.lastError - 1);
     // The text may come from this very buffer (a codec's error copied back).
     std::memmove(info_.lastError, text, length);
@@ -261,15 +280,19 @@ void RasterImage::SetColorsImportant(uint32_t count) {
 }
 
 uint32_t RasterImage::BlockSize() const {
-    if (block_ == nullptr) return 0;
+    if (block_ == nullptr)
+        return 0;
     return kHeaderSize + PaletteByteSize() + header_.sizeImage;
 }
 
 void RasterImage::SyncBlockHeader() {
-    if (block_ != nullptr && !IsSharedView()) std::memcpy(block_, &header_, kHeaderSize);
+    if (block_ != nullptr && !IsSharedView())
+        std::memcpy(block_, &header_, kHeaderSize);
 }
 
-void RasterImage::SetCompressionQuality(uint8_t quality) { info_.quality = quality; }
+void RasterImage::SetCompressionQuality(uint8_t quality) {
+    info_.quality = quality;
+}
 
 uint8_t RasterImage::CompressionQuality() const {
     const float q = std::clamp(info_.quality + 0.5f, 0.0f, 255.0f);
@@ -277,14 +300,16 @@ uint8_t RasterImage::CompressionQuality() const {
 }
 
 void RasterImage::SetHorizontalDpi(int32_t dpi) {
-    if (dpi <= 0) dpi = 96;
+    if (dpi <= 0)
+        dpi = 96;
     info_.horizontalDpi = dpi;
     header_.xPelsPerMeter = PixelsPerMetre(dpi);
     SyncBlockHeader();
 }
 
 void RasterImage::SetVerticalDpi(int32_t dpi) {
-    if (dpi <= 0) dpi = 96;
+    if (dpi <= 0)
+        dpi = 96;
     info_.verticalDpi = dpi;
     header_.yPelsPerMeter = PixelsPerMetre(dpi);
     SyncBlockHeader();
@@ -292,32 +317,37 @@ void RasterImage::SetVerticalDpi(int32_t dpi) {
 
 uint32_t RasterImage::CodecFlags(uint32_t id) const {
     uint32_t slot = FormatSlot(id);
-    if (slot == 0) slot = FormatSlot(info_.formatId);
+    if (slot == 0)
+        slot = FormatSlot(info_.formatId);
     return info_.codecOptions[slot];
 }
 
 void RasterImage::SetCodecFlags(uint32_t flags, uint32_t id) {
     uint32_t slot = FormatSlot(id);
-    if (slot == 0) slot = FormatSlot(info_.formatId);
+    if (slot == 0)
+        slot = FormatSlot(info_.formatId);
     info_.codecOptions[slot] = flags;
 }
 
 // -------------------------------------------------------------------- palette
 
 RgbQuad* RasterImage::PaletteEntries() const {
-    if (block_ == nullptr || header_.clrUsed == 0) return nullptr;
+    if (block_ == nullptr || header_.clrUsed == 0)
+        return nullptr;
     return reinterpret_cast<RgbQuad*>(block_ + kHeaderSize);
 }
 
 RgbQuad RasterImage::PaletteColor(uint32_t index) const {
     const RgbQuad* palette = PaletteEntries();
-    if (palette == nullptr || index >= header_.clrUsed) return RgbQuad{};
+    if (palette == nullptr || index >= header_.clrUsed)
+        return RgbQuad{};
     return palette[index];
 }
 
 void RasterImage::StorePalette(const RgbQuad* entries, uint32_t count) {
     RgbQuad* palette = PaletteEntries();
-    if (palette == nullptr || entries == nullptr) return;
+    if (palette == nullptr || entries == nullptr)
+        return;
     const uint64_t bytes = std::min<uint64_t>(uint64_t{count} * 4, PaletteByteSize());
     std::memcpy(palette, entries, static_cast<size_t>(bytes));
     info_.lastValid = false;
@@ -325,7 +355,8 @@ void RasterImage::StorePalette(const RgbQuad* entries, uint32_t count) {
 
 void RasterImage::FillGrayPalette() {
     RgbQuad* palette = PaletteEntries();
-    if (palette == nullptr) return;
+    if (palette == nullptr)
+        return;
     const uint32_t n = header_.clrUsed;
     const uint32_t step = n > 1 ? 255 / (n - 1) : 0;
     for (uint32_t i = 0; i < n; ++i) {
@@ -337,29 +368,41 @@ void RasterImage::FillGrayPalette() {
 
 void RasterImage::FillStandardPalette() {
     RgbQuad* palette = PaletteEntries();
-    if (palette == nullptr) return;
+    if (palette == nullptr)
+        return;
     switch (header_.bitCount) {
-    case 1: std::memcpy(palette, kPalette2, sizeof kPalette2); break;
-    case 4: std::memcpy(palette, kPalette16, sizeof kPalette16); break;
-    case 8: std::memcpy(palette, kPalette256.entries, sizeof kPalette256.entries); break;
-    default: return;
+    case 1:
+        std::memcpy(palette, kPalette2, sizeof kPalette2);
+        break;
+    case 4:
+        std::memcpy(palette, kPalette16, sizeof kPalette16);
+        break;
+    case 8:
+        std::memcpy(palette, kPalette256.entries, sizeof kPalette256.entries);
+        break;
+    default:
+        return;
     }
     info_.lastValid = false;
 }
 
 bool RasterImage::HasIdentityGrayPalette() const {
     const RgbQuad* palette = PaletteEntries();
-    if (palette == nullptr) return false;
+    if (palette == nullptr)
+        return false;
     for (uint32_t i = 0; i < header_.clrUsed; ++i) {
-        if (palette[i].blue != i || palette[i].green != i || palette[i].red != i) return false;
+        if (palette[i].blue != i || palette[i].green != i || palette[i].red != i)
+            return false;
     }
     return true;
 }
 
 uint8_t RasterImage::NearestPaletteIndex(RgbQuad colour) {
     const RgbQuad* palette = PaletteEntries();
-    if (palette == nullptr) return 0;
-    if (info_.lastValid && info_.lastColour == colour) return info_.lastIndex;
+    if (palette == nullptr)
+        return 0;
+    if (info_.lastValid && info_.lastColour == colour)
+        return info_.lastIndex;
     info_.lastColour = colour;
     info_.lastValid = true;
     uint32_t m = header_.clrImportant != 0 ? header_.clrImportant : header_.clrUsed;
@@ -371,29 +414,38 @@ uint8_t RasterImage::NearestPaletteIndex(RgbQuad colour) {
 // --------------------------------------------------------------------- pixels
 
 uint8_t RasterImage::ReadIndex(int32_t x, int32_t y) const {
-    if (block_ == nullptr || header_.clrUsed == 0) return 0;
+    if (block_ == nullptr || header_.clrUsed == 0)
+        return 0;
     if (x < 0 || y < 0 || x >= header_.width || y >= header_.height) {
-        if (info_.backgroundIndex >= 0) return static_cast<uint8_t>(info_.backgroundIndex);
+        if (info_.backgroundIndex >= 0)
+            return static_cast<uint8_t>(info_.backgroundIndex);
         return *info_.pixelStart;
     }
     const uint8_t* row = info_.pixelStart + static_cast<size_t>(y) * info_.rowStride;
     switch (header_.bitCount) {
-    case 8: return row[x];
+    case 8:
+        return row[x];
     case 4: {
         const uint8_t byte = row[x >> 1];
         return (x & 1) ? (byte & 0x0F) : (byte >> 4);
     }
-    case 1: return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    default: return 0;
+    case 1:
+        return (row[x >> 3] >> (7 - (x & 7))) & 1;
+    default:
+        return 0;
     }
 }
 
 void RasterImage::WriteIndex(int32_t x, int32_t y, uint8_t index) {
-    if (block_ == nullptr || header_.clrUsed == 0) return;
-    if (x < 0 || y < 0 || x >= header_.width || y >= header_.height) return;
+    if (block_ == nullptr || header_.clrUsed == 0)
+        return;
+    if (x < 0 || y < 0 || x >= header_.width || y >= header_.height)
+        return;
     uint8_t* row = info_.pixelStart + static_cast<size_t>(y) * info_.rowStride;
     switch (header_.bitCount) {
-    case 8: row[x] = index; break;
+    case 8:
+        row[x] = index;
+        break;
     case 4: {
         uint8_t& byte = row[x >> 1];
         if (x & 1)
@@ -410,13 +462,16 @@ void RasterImage::WriteIndex(int32_t x, int32_t y, uint8_t index) {
             row[x >> 3] &= static_cast<uint8_t>(~mask);
         break;
     }
-    default: break;
+    default:
+        break;
     }
 }
 
 RgbQuad RasterImage::ReadColorNoBounds(int32_t x, int32_t y) const {
-    if (block_ == nullptr) return RgbQuad{};
-    if (header_.clrUsed != 0) return PaletteColor(ReadIndex(x, y));
+    if (block_ == nullptr)
+        return RgbQuad{};
+    if (header_.clrUsed != 0)
+        return PaletteColor(ReadIndex(x, y));
     if (header_.bitCount != 24 || x < 0 || y < 0 || x >= header_.width || y >= header_.height)
         return RgbQuad{};
     const uint8_t* p = info_.pixelStart + static_cast<size_t>(y) * info_.rowStride + x * 3;
@@ -424,7 +479,8 @@ RgbQuad RasterImage::ReadColorNoBounds(int32_t x, int32_t y) const {
 }
 
 RgbQuad RasterImage::ReadColor(int32_t x, int32_t y) const {
-    if (block_ == nullptr) return RgbQuad{};
+    if (block_ == nullptr)
+        return RgbQuad{};
     if (x < 0 || y < 0 || x >= header_.width || y >= header_.height) {
         if (info_.backgroundIndex >= 0) {
             if (header_.bitCount < 24)
@@ -434,12 +490,14 @@ RgbQuad RasterImage::ReadColor(int32_t x, int32_t y) const {
         return ReadColor(0, 0);
     }
     RgbQuad colour = ReadColorNoBounds(x, y);
-    if (header_.bitCount == 24) colour.reserved = info_.backgroundColour.reserved;
+    if (header_.bitCount == 24)
+        colour.reserved = info_.backgroundColour.reserved;
     return colour;
 }
 
 void RasterImage::WriteColorNoBounds(int32_t x, int32_t y, RgbQuad colour) {
-    if (block_ == nullptr) return;
+    if (block_ == nullptr)
+        return;
     if (header_.clrUsed != 0) {
         WriteIndex(x, y, NearestPaletteIndex(colour));
         return;
@@ -453,38 +511,45 @@ void RasterImage::WriteColorNoBounds(int32_t x, int32_t y, RgbQuad colour) {
 }
 
 void RasterImage::WriteColor(int32_t x, int32_t y, RgbQuad colour) {
-    if (block_ == nullptr || x < 0 || y < 0 || x >= header_.width || y >= header_.height) return;
+    if (block_ == nullptr || x < 0 || y < 0 || x >= header_.width || y >= header_.height)
+        return;
     WriteColorNoBounds(x, y, colour);
 }
 
 void RasterImage::SwapRedBlue(uint8_t* row, uint32_t length) const {
-    if (row == nullptr || header_.bitCount != 24) return;
+    if (row == nullptr || header_.bitCount != 24)
+        return;
     const uint64_t limit = std::min<uint64_t>(length, uint64_t{3} * std::max(header_.width, 0));
-    for (uint64_t i = 0; i + 3 <= limit; i += 3) std::swap(row[i], row[i + 2]);
+    for (uint64_t i = 0; i + 3 <= limit; i += 3)
+        std::swap(row[i], row[i + 2]);
 }
 
 // ---------------------------------------------------------------- conversions
 
 bool RasterImage::ConvertToGray() {
-    if (block_ == nullptr) return false;
+    if (block_ == nullptr)
+        return false;
     const uint32_t width = static_cast<uint32_t>(header_.width);
     const uint32_t height = static_cast<uint32_t>(header_.height);
 
     if (header_.bitCount == 24) {
         auto gray = std::make_unique<RasterImage>(FORMAT_UNKNOWN);
         gray->CopyAttributes(*this);
-        if (gray->Create(width, height, 8, info_.formatId) == nullptr) return false;
+        if (gray->Create(width, height, 8, info_.formatId) == nullptr)
+            return false;
         gray->FillGrayPalette();
         for (uint32_t y = 0; y < height; ++y) {
             const uint8_t* src = RowPointer(static_cast<int32_t>(y));
             uint8_t* dst = gray->RowPointer(static_cast<int32_t>(y));
-            for (uint32_t x = 0; x < width; ++x, src += 3) dst[x] = Gray(src[2], src[1], src[0]);
+            for (uint32_t x = 0; x < width; ++x, src += 3)
+                dst[x] = Gray(src[2], src[1], src[0]);
         }
         return TakeOver(*gray, true);
     }
 
     RgbQuad* palette = PaletteEntries();
-    if (palette == nullptr) return false;
+    if (palette == nullptr)
+        return false;
     uint8_t grayOf[256] = {};
     const uint32_t colours = std::min<uint32_t>(header_.clrUsed, 256);
     for (uint32_t i = 0; i < colours; ++i)
@@ -492,12 +557,14 @@ bool RasterImage::ConvertToGray() {
 
     if (header_.bitCount == 8) {
         uint8_t* pixels = info_.pixelStart;
-        for (uint32_t i = 0; i < header_.sizeImage; ++i) pixels[i] = grayOf[pixels[i]];
+        for (uint32_t i = 0; i < header_.sizeImage; ++i)
+            pixels[i] = grayOf[pixels[i]];
     } else {
         // Build the 8-bit result first, so a failed allocation changes nothing.
         auto gray = std::make_unique<RasterImage>(FORMAT_UNKNOWN);
         gray->CopyAttributes(*this);
-        if (gray->Create(width, height, 8, info_.formatId) == nullptr) return false;
+        if (gray->Create(width, height, 8, info_.formatId) == nullptr)
+            return false;
         gray->FillGrayPalette();
         const bool nibbles = header_.bitCount == 4;
         for (uint32_t y = 0; y < height; ++y) {
@@ -507,7 +574,8 @@ bool RasterImage::ConvertToGray() {
                 for (uint32_t x = 0; x < width; ++x)
                     dst[x] = grayOf[(x & 1) ? (src[x >> 1] & 0x0F) : (src[x >> 1] >> 4)];
             } else {
-                for (uint32_t x = 0; x < width; ++x) dst[x] = grayOf[(src[x >> 3] >> (7 - (x & 7))) & 1];
+                for (uint32_t x = 0; x < width; ++x)
+                    dst[x] = grayOf[(src[x >> 3] >> (7 - (x & 7))) & 1];
             }
         }
         if (info_.backgroundIndex >= 0 && static_cast<uint32_t>(info_.backgroundIndex) < colours)
@@ -516,7 +584,8 @@ bool RasterImage::ConvertToGray() {
     }
     // The palette entries' blue bytes take the gray as well, as the
     // background index does, before the ramp replaces the palette.
-    for (uint32_t i = 0; i < colours; ++i) palette[i].blue = grayOf[i];
+    for (uint32_t i = 0; i < colours; ++i)
+        palette[i].blue = grayOf[i];
     if (info_.backgroundIndex >= 0 && static_cast<uint32_t>(info_.backgroundIndex) < colours)
         info_.backgroundIndex = grayOf[info_.backgroundIndex];
     FillGrayPalette();
@@ -526,14 +595,17 @@ bool RasterImage::ConvertToGray() {
 bool RasterImage::DecreaseBpp(uint32_t bits, bool diffuse, const RgbQuad* palette,
                               uint32_t importantColours) {
     (void)diffuse; // error diffusion is never asked for; pixels map to the nearest entry
-    if (block_ == nullptr) return false;
+    if (block_ == nullptr)
+        return false;
     if (header_.bitCount < bits) {
         SetLastError("DecreaseBpp: target BPP greater than source BPP");
         return false;
     }
     if (header_.bitCount == bits) {
-        if (importantColours == 0) return true;
-        if (header_.clrImportant != 0 && header_.clrImportant < importantColours) return true;
+        if (importantColours == 0)
+            return true;
+        if (header_.clrImportant != 0 && header_.clrImportant < importantColours)
+            return true;
     }
 
     const uint32_t width = static_cast<uint32_t>(header_.width);
@@ -548,11 +620,13 @@ bool RasterImage::DecreaseBpp(uint32_t bits, bool diffuse, const RgbQuad* palett
     if (importantColours != 0) {
         const uint32_t depthColours = target->ColorsUsed();
         uint32_t important = importantColours > 256 ? 0 : importantColours;
-        if (depthColours != 0) important = std::min(important, depthColours);
+        if (depthColours != 0)
+            important = std::min(important, depthColours);
         target->SetColorsImportant(important);
     }
     if (palette != nullptr) {
-        const uint32_t count = importantColours != 0 ? importantColours : (1u << target->BitsPerPixel());
+        const uint32_t count =
+            importantColours != 0 ? importantColours : (1u << target->BitsPerPixel());
         target->StorePalette(palette, count);
     } else {
         target->FillStandardPalette();
@@ -577,14 +651,15 @@ bool RasterImage::DecreaseBpp(uint32_t bits, bool diffuse, const RgbQuad* palett
     const bool target8 = target->BitsPerPixel() == 8;
 
     for (uint32_t y = 0; y < height; ++y) {
-        if (info_.escape != 0) break;
+        if (info_.escape != 0)
+            break;
         info_.progress = static_cast<int32_t>(uint64_t{100} * y / height);
         const uint8_t* src = RowPointer(static_cast<int32_t>(y));
         uint8_t* dst = target->RowPointer(static_cast<int32_t>(y));
         for (uint32_t x = 0; x < width; ++x) {
-            const RgbQuad colour = source24 ? RgbQuad{src[3 * x], src[3 * x + 1], src[3 * x + 2], 0}
-                                            : ReadColorNoBounds(static_cast<int32_t>(x),
-                                                                static_cast<int32_t>(y));
+            const RgbQuad colour =
+                source24 ? RgbQuad{src[3 * x], src[3 * x + 1], src[3 * x + 2], 0}
+                         : ReadColorNoBounds(static_cast<int32_t>(x), static_cast<int32_t>(y));
             uint8_t index;
             if (cache.lastValid && cache.lastColour == colour) {
                 index = cache.lastIndex;

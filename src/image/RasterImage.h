@@ -55,8 +55,10 @@ inline constexpr uint32_t FORMAT_SLOT_COUNT = 19;
 // Index of a format's option word: 0..15 map to themselves, 17..19 to 16..18,
 // anything else to 0.
 constexpr uint32_t FormatSlot(uint32_t id) {
-    if (id <= 15) return id;
-    if (id >= 17 && id <= 19) return id - 1;
+    if (id <= 15)
+        return id;
+    if (id >= 17 && id <= 19)
+        return id - 1;
     return 0;
 }
 

@@ -16,11 +16,14 @@ namespace {
 uint32_t U32(const uint8_t* p) {
     return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint16_t U16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
 
 // Value of `v` under a bit-field mask, scaled to 0..255.
 uint8_t Field(uint32_t v, uint32_t mask) {
-    if (mask == 0) return 0;
+    if (mask == 0)
+        return 0;
     const int shift = __builtin_ctz(mask);
     const uint32_t max = mask >> shift;
     const uint32_t value = (v & mask) >> shift;
@@ -56,9 +59,11 @@ bool RasterImageBMP::Decode(ByteStream* file) {
         if (got == 40) {
             const uint32_t size = U32(head);
             const int32_t height = static_cast<int32_t>(U32(head + 8));
-            const uint32_t rows = height < 0 ? 0u - static_cast<uint32_t>(height) : static_cast<uint32_t>(height);
-            bare = size == 12 || size == 40 || size == 64 ||
-                   (size > 40 && U16(head + 12) == 1 && U32(head + 32) == 0 && U32(head + 20) >= rows);
+            const uint32_t rows =
+                height < 0 ? 0u - static_cast<uint32_t>(height) : static_cast<uint32_t>(height);
+            bare =
+                size == 12 || size == 40 || size == 64 ||
+                (size > 40 && U16(head + 12) == 1 && U32(head + 32) == 0 && U32(head + 20) >= rows);
         }
         if (!bare) {
             SetLastError("Not a BMP");
@@ -101,7 +106,8 @@ bool RasterImageBMP::Decode(ByteStream* file) {
         SetLastError("Invalid BMP dimensions");
         return false;
     }
-    const bool bitsOk = bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
+    const bool bitsOk =
+        bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
     const bool compressionOk = compression == 0 || (compression == 1 && bits == 8) ||
                                (compression == 2 && bits == 4) ||
                                (compression == 3 && (bits == 16 || bits == 32));
@@ -124,14 +130,16 @@ bool RasterImageBMP::Decode(ByteStream* file) {
             SetLastError("BMP file truncated");
             return false;
         }
-        for (int i = 0; i < 3; ++i) masks[i] = U32(fields + 4 * i);
+        for (int i = 0; i < 3; ++i)
+            masks[i] = U32(fields + 4 * i);
     }
 
     // Palette: colours used, else the full table of the depth.
     uint32_t paletteCount = 0;
     if (bits <= 8) {
         paletteCount = coloursUsed != 0 ? coloursUsed : (1u << bits);
-        if (paletteCount > (1u << bits)) paletteCount = 1u << bits;
+        if (paletteCount > (1u << bits))
+            paletteCount = 1u << bits;
     }
     const uint32_t entrySize = core ? 3 : 4;
     uint8_t paletteBytes[256 * 4] = {};
@@ -141,8 +149,8 @@ bool RasterImageBMP::Decode(ByteStream* file) {
     }
     if (fileHeader && pixelOffset != 0) {
         // Pixels may start after a gap; never before the palette's end.
-        const uint32_t consumed = 14 + infoSize + (compression == 3 && infoSize < 52 ? 12 : 0) +
-                                  paletteCount * entrySize;
+        const uint32_t consumed =
+            14 + infoSize + (compression == 3 && infoSize < 52 ? 12 : 0) + paletteCount * entrySize;
         if (pixelOffset > consumed && !in.Skip(pixelOffset - consumed)) {
             SetLastError("BMP file truncated");
             return false;
@@ -164,12 +172,14 @@ bool RasterImageBMP::Decode(ByteStream* file) {
     }
 
     const uint32_t targetBits = bits <= 8 ? bits : 24;
-    if (Create(static_cast<uint32_t>(width), static_cast<uint32_t>(height), targetBits, FORMAT_BMP) ==
-        nullptr)
+    if (Create(static_cast<uint32_t>(width), static_cast<uint32_t>(height), targetBits,
+               FORMAT_BMP) == nullptr)
         return false;
     if (!core) {
-        if (static_cast<int32_t>(U32(info + 24)) > 0) SetHorizontalDpi(DpiOf(static_cast<int32_t>(U32(info + 24))));
-        if (static_cast<int32_t>(U32(info + 28)) > 0) SetVerticalDpi(DpiOf(static_cast<int32_t>(U32(info + 28))));
+        if (static_cast<int32_t>(U32(info + 24)) > 0)
+            SetHorizontalDpi(DpiOf(static_cast<int32_t>(U32(info + 24))));
+        if (static_cast<int32_t>(U32(info + 28)) > 0)
+            SetVerticalDpi(DpiOf(static_cast<int32_t>(U32(info + 28))));
     }
     if (paletteCount != 0) {
         RgbQuad* palette = PaletteEntries();
@@ -188,7 +198,8 @@ bool RasterImageBMP::Decode(ByteStream* file) {
         int64_t x = 0;
         int32_t y = 0;
         auto put = [&](uint8_t index) {
-            if (x < w && y < rows) WriteIndex(static_cast<int32_t>(x), y, index);
+            if (x < w && y < rows)
+                WriteIndex(static_cast<int32_t>(x), y, index);
             ++x;
         };
         for (;;) {
@@ -222,16 +233,19 @@ bool RasterImageBMP::Decode(ByteStream* file) {
                 const int n = value;
                 const int bytes = rle8 ? n : (n + 1) / 2;
                 uint8_t literal[256];
-                if (in.ReadBytes(literal, static_cast<size_t>(bytes)) != static_cast<size_t>(bytes) ||
+                if (in.ReadBytes(literal, static_cast<size_t>(bytes)) !=
+                        static_cast<size_t>(bytes) ||
                     ((bytes & 1) && in.Get() < 0)) {
                     SetLastError("BMP file truncated");
                     return false;
                 }
                 for (int i = 0; i < n; ++i)
                     put(rle8 ? literal[i]
-                             : static_cast<uint8_t>((i & 1) ? (literal[i / 2] & 0x0F) : (literal[i / 2] >> 4)));
+                             : static_cast<uint8_t>((i & 1) ? (literal[i / 2] & 0x0F)
+                                                            : (literal[i / 2] >> 4)));
             }
-            if (y >= rows) break;
+            if (y >= rows)
+                break;
         }
         return true;
     }
@@ -264,7 +278,6 @@ bool RasterImageBMP::Decode(ByteStream* file) {
     return true;
 }
 
-
 // ---- writer
 
 namespace {
@@ -282,7 +295,8 @@ void PutLe32(uint8_t* at, uint32_t value) {
 } // namespace
 
 bool RasterImageBMP::Encode(ByteStream* file) {
-    if (CheckEncodeTarget(file)) return false;
+    if (CheckEncodeTarget(file))
+        return false;
     // The block goes out as held, so its header must match the header copy.
     SyncBlockHeader();
     const uint32_t block = BlockSize();

@@ -24,11 +24,11 @@ bool RasterImageGIF::Decode(ByteStream* file) {
     return false;
 }
 
-
 // ---- writer
 
 bool RasterImageGIF::Encode(ByteStream* file) {
-    if (CheckEncodeTarget(file)) return false;
+    if (CheckEncodeTarget(file))
+        return false;
     const uint32_t bits = BitsPerPixel();
     if (bits > 8) {
         SetLastError("RasterImageGIF::Encode needs a palette image. Use DecreaseBpp before");
@@ -51,7 +51,8 @@ bool RasterImageGIF::Encode(ByteStream* file) {
         head.push_back(static_cast<uint8_t>(value));
         head.push_back(static_cast<uint8_t>(value >> 8));
     };
-    for (char ch : {'G', 'I', 'F', '8', '9', 'a'}) head.push_back(static_cast<uint8_t>(ch));
+    for (char ch : {'G', 'I', 'F', '8', '9', 'a'})
+        head.push_back(static_cast<uint8_t>(ch));
     put16(width);
     put16(height);
     head.push_back(static_cast<uint8_t>(128 + 16 * (bits - 1) + (bits - 1)));
@@ -88,12 +89,14 @@ bool RasterImageGIF::Encode(ByteStream* file) {
     std::vector<uint8_t> indices(bits < 8 ? width : 0);
     auto rowOf = [&](uint32_t topRow) -> const uint8_t* {
         const uint8_t* row = RowPointer(static_cast<int32_t>(height - 1 - topRow));
-        if (bits == 8) return row;
+        if (bits == 8)
+            return row;
         if (bits == 4) {
             for (uint32_t x = 0; x < width; ++x)
                 indices[x] = (x & 1) ? (row[x / 2] & 0x0F) : (row[x / 2] >> 4);
         } else {
-            for (uint32_t x = 0; x < width; ++x) indices[x] = (row[x / 8] >> (7 - (x & 7))) & 1;
+            for (uint32_t x = 0; x < width; ++x)
+                indices[x] = (row[x / 8] >> (7 - (x & 7))) & 1;
         }
         return indices.data();
     };

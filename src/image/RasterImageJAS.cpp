@@ -17,7 +17,9 @@ constexpr const char* kCannotLoad = "error: cannot load image data";
 
 using PnmInput = StreamReader;
 
-bool IsSpace(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+bool IsSpace(int c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
 
 // White space and '#' comments (to the end of the line).
 void SkipSeparators(PnmInput& in) {
@@ -27,7 +29,8 @@ void SkipSeparators(PnmInput& in) {
             in.Get();
         } else if (c == '#') {
             int d;
-            do d = in.Get();
+            do
+                d = in.Get();
             while (d >= 0 && d != '\n' && d != '\r');
         } else {
             return;
@@ -39,11 +42,13 @@ void SkipSeparators(PnmInput& in) {
 bool ReadNumber(PnmInput& in, uint32_t limit, uint32_t* value) {
     SkipSeparators(in);
     int c = in.Peek();
-    if (c < '0' || c > '9') return false;
+    if (c < '0' || c > '9')
+        return false;
     uint64_t v = 0;
     while (c >= '0' && c <= '9') {
         v = v * 10 + static_cast<uint32_t>(c - '0');
-        if (v > limit) return false;
+        if (v > limit)
+            return false;
         in.Get();
         c = in.Peek();
     }
@@ -72,18 +77,23 @@ struct PnmHeader {
 };
 
 bool ReadHeader(PnmInput& in, PnmHeader* header) {
-    if (in.Get() != 'P') return false;
+    if (in.Get() != 'P')
+        return false;
     const int digit = in.Get();
-    if (digit < '1' || digit > '6') return false;
+    if (digit < '1' || digit > '6')
+        return false;
     header->kind = digit - '0';
     if (!ReadNumber(in, INT32_MAX, &header->width) || !ReadNumber(in, INT32_MAX, &header->height))
         return false;
-    if (header->width == 0 || header->height == 0) return false;
+    if (header->width == 0 || header->height == 0)
+        return false;
     if (!header->bitmap()) {
-        if (!ReadNumber(in, 65535, &header->maxval) || header->maxval == 0) return false;
+        if (!ReadNumber(in, 65535, &header->maxval) || header->maxval == 0)
+            return false;
     }
     // One white-space byte ends the header; raw samples follow at once.
-    if (!IsSpace(in.Get())) return false;
+    if (!IsSpace(in.Get()))
+        return false;
     header->precision = PrecisionOf(header->maxval);
     header->components = (header->kind == 3 || header->kind == 6) ? 3 : 1;
     return true;
@@ -150,7 +160,8 @@ bool RasterImageJAS::Decode(ByteStream* file, uint32_t formatId) {
     const uint32_t maxval = h.maxval;
 
     if (h.components == 3) {
-        if (Create(width, h.height, 24, f) == nullptr) return false;
+        if (Create(width, h.height, 24, f) == nullptr)
+            return false;
         std::vector<uint8_t> row(h.raw() ? static_cast<size_t>(rowBytes) : 0);
         for (int32_t r = 0; r < height; ++r) {
             uint8_t* dst = RowPointer(height - 1 - r);
@@ -175,7 +186,8 @@ bool RasterImageJAS::Decode(ByteStream* file, uint32_t formatId) {
                 } else {
                     for (uint32_t x = 0; x < width; ++x, src += 6, dst += 3) {
                         for (int c = 0; c < 3; ++c) {
-                            const uint32_t v = std::min<uint32_t>(src[2 * c] << 8 | src[2 * c + 1], maxval);
+                            const uint32_t v =
+                                std::min<uint32_t>(src[2 * c] << 8 | src[2 * c + 1], maxval);
                             dst[2 - c] = static_cast<uint8_t>(v >> shift);
                         }
                     }
@@ -202,7 +214,8 @@ bool RasterImageJAS::Decode(ByteStream* file, uint32_t formatId) {
         SetLastError("wrong frame!");
         return false;
     }
-    if (Create(width, h.height, std::min<uint32_t>(h.precision, 8), formatId) == nullptr) return false;
+    if (Create(width, h.height, std::min<uint32_t>(h.precision, 8), formatId) == nullptr)
+        return false;
     FillGrayPalette();
     const uint32_t bits = BitsPerPixel();
     std::vector<uint8_t> row(h.raw() ? static_cast<size_t>(rowBytes) : 0);
@@ -216,8 +229,10 @@ bool RasterImageJAS::Decode(ByteStream* file, uint32_t formatId) {
                 return false;
             }
             // A 1 bit of the file is black, index 0: the bits invert.
-            for (size_t i = 0; i < row.size(); ++i) dst[i] = static_cast<uint8_t>(~row[i]);
-            if (width % 8 != 0) dst[row.size() - 1] &= static_cast<uint8_t>(0xFF << (8 - width % 8));
+            for (size_t i = 0; i < row.size(); ++i)
+                dst[i] = static_cast<uint8_t>(~row[i]);
+            if (width % 8 != 0)
+                dst[row.size() - 1] &= static_cast<uint8_t>(0xFF << (8 - width % 8));
             continue;
         }
         if (h.raw()) {
@@ -257,7 +272,8 @@ bool RasterImageJAS::Decode(ByteStream* file, uint32_t formatId) {
         if (bits == 8) {
             std::memcpy(dst, values.data(), width);
         } else {
-            for (uint32_t x = 0; x < width; ++x) WriteIndex(static_cast<int32_t>(x), y, values[x]);
+            for (uint32_t x = 0; x < width; ++x)
+                WriteIndex(static_cast<int32_t>(x), y, values[x]);
         }
     }
     return true;

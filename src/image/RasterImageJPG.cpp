@@ -5,8 +5,8 @@
 #include <cstring>
 #include <vector>
 
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 
 namespace talvore {
 
@@ -19,7 +19,8 @@ bool RasterImageJPG::Decode(ByteStream* file) {
     file->Read(head, 1, 2);
     if (head[0] != 0xFF || head[1] != 0xD8) {
         char text[64];
-        std::snprintf(text, sizeof text, "Not a JPEG file: starts with 0x%02x 0x%02x", head[0], head[1]);
+        std::snprintf(text, sizeof text, "Not a JPEG file: starts with 0x%02x 0x%02x", head[0],
+                      head[1]);
         SetLastError(text);
         return false;
     }
@@ -91,7 +92,8 @@ void JpegTermDestination(j_compress_ptr cinfo) {
     if (count > 0 && dest->file->Write(dest->buffer, 1, count) != count)
         ERREXIT(cinfo, JERR_FILE_WRITE);
     dest->file->Flush();
-    if (dest->file->Error() != 0) ERREXIT(cinfo, JERR_FILE_WRITE);
+    if (dest->file->Error() != 0)
+        ERREXIT(cinfo, JERR_FILE_WRITE);
 }
 
 struct JpegJob {
@@ -139,17 +141,24 @@ bool CompressJpeg(const JpegJob& job) {
     cinfo.in_color_space = job.gray ? JCS_GRAYSCALE : JCS_RGB;
     jpeg_set_defaults(&cinfo);
 
-    if (job.flags & kJpegArithmetic) cinfo.arith_code = TRUE;
-    if (job.flags & kJpegOptimise) cinfo.optimize_coding = TRUE;
-    if (job.flags & kJpegForceGray) jpeg_set_colorspace(&cinfo, JCS_GRAYSCALE);
-    if (job.flags & kJpegSmoothing) cinfo.smoothing_factor = 50;
+    if (job.flags & kJpegArithmetic)
+        cinfo.arith_code = TRUE;
+    if (job.flags & kJpegOptimise)
+        cinfo.optimize_coding = TRUE;
+    if (job.flags & kJpegForceGray)
+        jpeg_set_colorspace(&cinfo, JCS_GRAYSCALE);
+    if (job.flags & kJpegSmoothing)
+        cinfo.smoothing_factor = 50;
     jpeg_set_quality(&cinfo, job.quality, (job.flags & kJpegBaseline) ? TRUE : FALSE);
-    if (job.flags & kJpegProgressive) jpeg_simple_progression(&cinfo);
+    if (job.flags & kJpegProgressive)
+        jpeg_simple_progression(&cinfo);
 
     int hSampling = 2;
     int vSampling = 2;
-    if (job.flags & kJpegSampling21) vSampling = 1;
-    if (job.flags & kJpegSampling11) hSampling = vSampling = 1;
+    if (job.flags & kJpegSampling21)
+        vSampling = 1;
+    if (job.flags & kJpegSampling11)
+        hSampling = vSampling = 1;
     cinfo.comp_info[0].h_samp_factor = hSampling;
     cinfo.comp_info[0].v_samp_factor = vSampling;
     for (int c = 1; c < cinfo.num_components; ++c) {
@@ -163,11 +172,13 @@ bool CompressJpeg(const JpegJob& job) {
 
     jpeg_start_compress(&cinfo, TRUE);
     JSAMPARRAY row = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
-                                                 job.rowStride + 8, 1);
+                                                job.rowStride + 8, 1);
     for (uint32_t r = 0; r < job.height; ++r) {
-        const uint8_t* source = job.pixels + static_cast<size_t>(job.height - 1 - r) * job.rowStride;
+        const uint8_t* source =
+            job.pixels + static_cast<size_t>(job.height - 1 - r) * job.rowStride;
         std::memcpy(row[0], source, job.rowStride);
-        if (job.swapRedBlue) job.image->SwapRedBlue(row[0], job.rowStride);
+        if (job.swapRedBlue)
+            job.image->SwapRedBlue(row[0], job.rowStride);
         jpeg_write_scanlines(&cinfo, row, 1);
     }
     jpeg_finish_compress(&cinfo);
@@ -178,7 +189,8 @@ bool CompressJpeg(const JpegJob& job) {
 } // namespace
 
 bool RasterImageJPG::Encode(ByteStream* file) {
-    if (CheckEncodeTarget(file)) return false;
+    if (CheckEncodeTarget(file))
+        return false;
     if (ColorsUsed() != 0 && !HasIdentityGrayPalette()) {
         SetLastError("JPEG can save only RGB or GreyScale images");
         return false;

@@ -40,22 +40,27 @@ std::unique_ptr<Codec> Attempt(const RasterImage& attributes, uint32_t codecId, 
 } // namespace
 
 bool RasterImage::LoadFile(const char* path, uint32_t formatId) {
-    if (path == nullptr) return false;
+    if (path == nullptr)
+        return false;
     if (FormatSlot(formatId) != 0) {
         FILE* stream = std::fopen(path, "rb");
-        if (stream == nullptr) return false;
+        if (stream == nullptr)
+            return false;
         const bool ok = Decode(stream, formatId);
         std::fclose(stream);
-        if (ok) return true;
+        if (ok)
+            return true;
     }
     char hintedError[sizeof info_.lastError];
     std::memcpy(hintedError, info_.lastError, sizeof hintedError);
 
     FILE* stream = std::fopen(path, "rb");
-    if (stream == nullptr) return false;
+    if (stream == nullptr)
+        return false;
     const bool ok = Decode(stream, FORMAT_UNKNOWN);
     std::fclose(stream);
-    if (!ok && formatId != FORMAT_UNKNOWN) SetLastError(hintedError);
+    if (!ok && formatId != FORMAT_UNKNOWN)
+        SetLastError(hintedError);
     return ok;
 }
 
@@ -73,19 +78,26 @@ bool RasterImage::Decode(ByteStream* file, uint32_t formatId) {
         SetLastError("null file handler");
         return false;
     }
-    if (formatId == FORMAT_UNKNOWN) return DecodeAutomatic(file);
+    if (formatId == FORMAT_UNKNOWN)
+        return DecodeAutomatic(file);
 
     bool ok = false;
     std::unique_ptr<RasterImage> codec;
     bool copyFrames = false;
     switch (formatId) {
-    case FORMAT_BMP: codec = Attempt<RasterImageBMP>(*this, formatId, file, &ok); break;
+    case FORMAT_BMP:
+        codec = Attempt<RasterImageBMP>(*this, formatId, file, &ok);
+        break;
     case FORMAT_GIF:
         codec = Attempt<RasterImageGIF>(*this, formatId, file, &ok);
         copyFrames = true;
         break;
-    case FORMAT_JPG: codec = Attempt<RasterImageJPG>(*this, formatId, file, &ok); break;
-    case FORMAT_PNG: codec = Attempt<RasterImagePNG>(*this, formatId, file, &ok); break;
+    case FORMAT_JPG:
+        codec = Attempt<RasterImageJPG>(*this, formatId, file, &ok);
+        break;
+    case FORMAT_PNG:
+        codec = Attempt<RasterImagePNG>(*this, formatId, file, &ok);
+        break;
     case FORMAT_ICO:
         codec = Attempt<RasterImageICO>(*this, formatId, file, &ok);
         copyFrames = true;
@@ -94,9 +106,15 @@ bool RasterImage::Decode(ByteStream* file, uint32_t formatId) {
         codec = Attempt<RasterImageTIF>(*this, formatId, file, &ok);
         copyFrames = true;
         break;
-    case FORMAT_TGA: codec = Attempt<RasterImageTGA>(*this, formatId, file, &ok); break;
-    case FORMAT_PCX: codec = Attempt<RasterImagePCX>(*this, formatId, file, &ok); break;
-    case FORMAT_WBMP: codec = Attempt<RasterImageWBMP>(*this, formatId, file, &ok); break;
+    case FORMAT_TGA:
+        codec = Attempt<RasterImageTGA>(*this, formatId, file, &ok);
+        break;
+    case FORMAT_PCX:
+        codec = Attempt<RasterImagePCX>(*this, formatId, file, &ok);
+        break;
+    case FORMAT_WBMP:
+        codec = Attempt<RasterImageWBMP>(*this, formatId, file, &ok);
+        break;
     case FORMAT_WMF:
         codec = Attempt<RasterImageWMF>(*this, formatId, file, &ok, int32_t{0}, int32_t{0});
         break;
@@ -111,13 +129,21 @@ bool RasterImage::Decode(ByteStream* file, uint32_t formatId) {
         codec = Attempt<RasterImageMNG>(*this, formatId, file, &ok);
         copyFrames = true;
         break;
-    case FORMAT_SKA: codec = Attempt<RasterImageSKA>(*this, formatId, file, &ok); break;
-    case FORMAT_RAW: codec = Attempt<RasterImageRAW>(*this, formatId, file, &ok); break;
-    default: SetLastError(kUnknownFormat); return false;
+    case FORMAT_SKA:
+        codec = Attempt<RasterImageSKA>(*this, formatId, file, &ok);
+        break;
+    case FORMAT_RAW:
+        codec = Attempt<RasterImageRAW>(*this, formatId, file, &ok);
+        break;
+    default:
+        SetLastError(kUnknownFormat);
+        return false;
     }
-    if (ok) return TakeOver(*codec, true);
+    if (ok)
+        return TakeOver(*codec, true);
     SetLastError(codec->LastErrorText());
-    if (copyFrames) info_.frameCount = codec->FrameCount();
+    if (copyFrames)
+        info_.frameCount = codec->FrameCount();
     return false;
 }
 
@@ -129,7 +155,8 @@ bool RasterImage::DecodeAutomatic(ByteStream* file) {
     // Each refusal rewinds to where recognition began.
     auto tried = [&](std::unique_ptr<RasterImage> attempt) {
         codec = std::move(attempt);
-        if (!ok) file->Seek(start, 0);
+        if (!ok)
+            file->Seek(start, 0);
         return ok;
     };
     if (tried(Attempt<RasterImageBMP>(*this, FORMAT_BMP, file, &ok)) ||
@@ -143,7 +170,8 @@ bool RasterImage::DecodeAutomatic(ByteStream* file) {
         tried(Attempt<RasterImagePCX>(*this, FORMAT_PCX, file, &ok)) ||
         tried(Attempt<RasterImageWBMP>(*this, FORMAT_WBMP, file, &ok)) ||
         tried(Attempt<RasterImageWMF>(*this, FORMAT_WMF, file, &ok, int32_t{0}, int32_t{0})) ||
-        tried(Attempt<RasterImageJAS>(*this, FORMAT_UNKNOWN, file, &ok, uint32_t{FORMAT_UNKNOWN})) ||
+        tried(
+            Attempt<RasterImageJAS>(*this, FORMAT_UNKNOWN, file, &ok, uint32_t{FORMAT_UNKNOWN})) ||
         tried(Attempt<RasterImageSKA>(*this, FORMAT_SKA, file, &ok)) ||
         tried(Attempt<RasterImageRAW>(*this, FORMAT_RAW, file, &ok))) {
         return TakeOver(*codec, true);

@@ -42,10 +42,14 @@ bool RasterImagePCX::Decode(ByteStream* file) {
     // The layouts in use: 1-bit mono, 4-bit as one plane or four bit
     // planes, 8-bit with a 256-colour palette, 24-bit as three 8-bit planes.
     uint32_t target = 0;
-    if (bits == 1 && planes == 1) target = 1;
-    else if ((bits == 1 && planes == 4) || (bits == 4 && planes == 1)) target = 4;
-    else if (bits == 8 && planes == 1) target = 8;
-    else if (bits == 8 && planes == 3) target = 24;
+    if (bits == 1 && planes == 1)
+        target = 1;
+    else if ((bits == 1 && planes == 4) || (bits == 4 && planes == 1))
+        target = 4;
+    else if (bits == 8 && planes == 1)
+        target = 8;
+    else if (bits == 8 && planes == 3)
+        target = 24;
     if (target == 0) {
         SetLastError("Error: Unsupported PCX bit depth");
         return false;
@@ -63,15 +67,19 @@ bool RasterImagePCX::Decode(ByteStream* file) {
         SetLastError("Error: PCX file truncated");
         return false;
     }
-    if (Create(width, height, target, FORMAT_PCX) == nullptr) return false;
-    if (hDpi > 0) SetHorizontalDpi(hDpi);
-    if (vDpi > 0) SetVerticalDpi(vDpi);
+    if (Create(width, height, target, FORMAT_PCX) == nullptr)
+        return false;
+    if (hDpi > 0)
+        SetHorizontalDpi(hDpi);
+    if (vDpi > 0)
+        SetVerticalDpi(vDpi);
 
     if (target == 1) {
         FillStandardPalette(); // black, white
     } else if (target == 4) {
         RgbQuad palette[16];
-        for (int i = 0; i < 16; ++i) palette[i] = RgbQuad{head[18 + 3 * i], head[17 + 3 * i], head[16 + 3 * i], 0};
+        for (int i = 0; i < 16; ++i)
+            palette[i] = RgbQuad{head[18 + 3 * i], head[17 + 3 * i], head[16 + 3 * i], 0};
         StorePalette(palette, 16);
     }
 
@@ -119,11 +127,13 @@ bool RasterImagePCX::Decode(ByteStream* file) {
             for (uint32_t x = 0; x < width; ++x) {
                 uint8_t index = 0;
                 for (uint32_t p = 0; p < 4; ++p)
-                    index |= static_cast<uint8_t>(((scan[p * lineBytes + x / 8] >> (7 - x % 8)) & 1) << p);
+                    index |= static_cast<uint8_t>(((scan[p * lineBytes + x / 8] >> (7 - x % 8)) & 1)
+                                                  << p);
                 WriteIndex(static_cast<int32_t>(x), y, index);
             }
         } else {
-            std::memcpy(dst, scan.data(), std::min<size_t>(RowStride(), (uint64_t{width} * bits + 7) / 8));
+            std::memcpy(dst, scan.data(),
+                        std::min<size_t>(RowStride(), (uint64_t{width} * bits + 7) / 8));
         }
     }
 
@@ -147,17 +157,19 @@ bool RasterImagePCX::Decode(ByteStream* file) {
     return true;
 }
 
-
 // ---- writer
 
 namespace {
 
 // Gray level by the weights the conversions use; decides which of a bitmap's
 // two entries is the dark one.
-uint32_t GrayOf(const RgbQuad& c) { return (117u * c.blue + 601u * c.green + 306u * c.red) >> 10; }
+uint32_t GrayOf(const RgbQuad& c) {
+    return (117u * c.blue + 601u * c.green + 306u * c.red) >> 10;
+}
 
 void PutRun(std::vector<uint8_t>& out, uint8_t value, uint32_t count) {
-    if (count > 1 || value >= 192) out.push_back(static_cast<uint8_t>(192 + count));
+    if (count > 1 || value >= 192)
+        out.push_back(static_cast<uint8_t>(192 + count));
     out.push_back(value);
 }
 
@@ -184,7 +196,8 @@ void PackPixelLine(const uint8_t* src, uint32_t count, uint32_t step, bool oddWi
             out.push_back(static_cast<uint8_t>(c));
             n = 0;
         }
-        if (v == -2) out.push_back(0);
+        if (v == -2)
+            out.push_back(0);
         c = static_cast<uint8_t>(v);
         ++n;
     }
@@ -192,7 +205,8 @@ void PackPixelLine(const uint8_t* src, uint32_t count, uint32_t step, bool oddWi
 
 // Codes a whole plane line of `length` bytes.
 void PackPlaneLine(const uint8_t* line, uint32_t length, std::vector<uint8_t>& out) {
-    if (length == 0) return;
+    if (length == 0)
+        return;
     uint8_t previous = line[0];
     uint32_t count = 1;
     for (uint32_t i = 1; i < length; ++i) {
@@ -210,7 +224,8 @@ void PackPlaneLine(const uint8_t* line, uint32_t length, std::vector<uint8_t>& o
 } // namespace
 
 bool RasterImagePCX::Encode(ByteStream* file) {
-    if (CheckEncodeTarget(file)) return false;
+    if (CheckEncodeTarget(file))
+        return false;
     const uint32_t bits = BitsPerPixel();
     const uint32_t width = static_cast<uint32_t>(Width());
     const uint32_t height = static_cast<uint32_t>(Height());
@@ -281,8 +296,10 @@ bool RasterImagePCX::Encode(ByteStream* file) {
             const uint32_t used = (width + 7) / 8;
             for (uint32_t i = 0; i < used; ++i)
                 plane[i] = invertBitmap ? static_cast<uint8_t>(~row[i]) : row[i];
-            if ((width & 7) != 0) plane[used - 1] &= static_cast<uint8_t>(0xFF00u >> (width & 7));
-            for (uint32_t i = used; i < bytesPerLine; ++i) plane[i] = 0;
+            if ((width & 7) != 0)
+                plane[used - 1] &= static_cast<uint8_t>(0xFF00u >> (width & 7));
+            for (uint32_t i = used; i < bytesPerLine; ++i)
+                plane[i] = 0;
             PackPlaneLine(plane.data(), bytesPerLine, out);
         } else {
             std::fill(plane.begin(), plane.end(), uint8_t{0});
@@ -290,7 +307,8 @@ bool RasterImagePCX::Encode(ByteStream* file) {
                 const uint8_t index = (x & 1) ? (row[x / 2] & 0x0F) : (row[x / 2] >> 4);
                 const uint8_t mask = static_cast<uint8_t>(0x80u >> (x & 7));
                 for (uint32_t p = 0; p < 4; ++p)
-                    if (index & (1u << p)) plane[p * bytesPerLine + x / 8] |= mask;
+                    if (index & (1u << p))
+                        plane[p * bytesPerLine + x / 8] |= mask;
             }
             for (uint32_t p = 0; p < 4; ++p)
                 PackPlaneLine(plane.data() + static_cast<size_t>(p) * bytesPerLine, bytesPerLine,

@@ -46,7 +46,8 @@ struct PngOutput {
 constexpr size_t kPngOutputBuffer = 65536;
 
 void PngDrain(png_structp png, PngOutput& out) {
-    if (out.used == 0) return;
+    if (out.used == 0)
+        return;
     if (out.file == nullptr || out.file->Write(out.buffer, 1, out.used) != out.used)
         png_error(png, "Write Error");
     out.used = 0;
@@ -54,7 +55,8 @@ void PngDrain(png_structp png, PngOutput& out) {
 
 void PngWrite(png_structp png, png_bytep data, png_size_t length) {
     auto& out = *static_cast<PngOutput*>(png_get_io_ptr(png));
-    if (length > out.capacity - out.used) PngDrain(png, out);
+    if (length > out.capacity - out.used)
+        PngDrain(png, out);
     if (length >= out.capacity) {
         if (out.file == nullptr || out.file->Write(data, 1, length) != length)
             png_error(png, "Write Error");
@@ -67,7 +69,8 @@ void PngWrite(png_structp png, png_bytep data, png_size_t length) {
 void PngFlush(png_structp png) {
     auto& out = *static_cast<PngOutput*>(png_get_io_ptr(png));
     PngDrain(png, out);
-    if (out.file == nullptr || !out.file->Flush()) png_error(png, "Flush Error");
+    if (out.file == nullptr || !out.file->Flush())
+        png_error(png, "Flush Error");
 }
 
 // The palette copy and the row buffer are owned by the caller, so a libpng
@@ -98,7 +101,8 @@ bool WritePng(PngJob& job) {
     png_infop info = png_create_info_struct(png);
     if (info == nullptr) {
         png_destroy_write_struct(&png, nullptr);
-        const_cast<RasterImage*>(job.image)->SetLastError("Failed to initialize PNG info structure");
+        const_cast<RasterImage*>(job.image)->SetLastError(
+            "Failed to initialize PNG info structure");
         return false;
     }
     if (setjmp(png_jmpbuf(png))) {
@@ -133,7 +137,8 @@ bool WritePng(PngJob& job) {
         for (uint32_t r = 0; r < height; ++r) {
             const uint8_t* source = image.RowPointer(static_cast<int32_t>(height - 1 - r));
             std::memcpy(job.row, source, std::min<size_t>(image.RowStride(), job.rowLength));
-            if (job.swapRedBlue) image.SwapRedBlue(job.row, static_cast<uint32_t>(job.rowLength));
+            if (job.swapRedBlue)
+                image.SwapRedBlue(job.row, static_cast<uint32_t>(job.rowLength));
             png_write_row(png, job.row);
         }
     }
@@ -146,7 +151,8 @@ bool WritePng(PngJob& job) {
 } // namespace
 
 bool RasterImagePNG::Encode(ByteStream* file) {
-    if (CheckEncodeTarget(file)) return false;
+    if (CheckEncodeTarget(file))
+        return false;
 
     const uint32_t bits = BitsPerPixel();
     const int channels = bits > 8 ? 3 : 1;
@@ -159,8 +165,8 @@ bool RasterImagePNG::Encode(ByteStream* file) {
     std::vector<png_color> palette;
     if (entries != nullptr) {
         job.colourType = HasIdentityGrayPalette() ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_PALETTE;
-        const uint32_t count = ColorsImportant() != 0 ? std::min(ColorsImportant(), ColorsUsed())
-                                                      : ColorsUsed();
+        const uint32_t count =
+            ColorsImportant() != 0 ? std::min(ColorsImportant(), ColorsUsed()) : ColorsUsed();
         palette.resize(count);
         for (uint32_t i = 0; i < count; ++i)
             palette[i] = png_color{entries[i].red, entries[i].green, entries[i].blue};
@@ -174,10 +180,12 @@ bool RasterImagePNG::Encode(ByteStream* file) {
     job.background = png_color_16{0, 255, 255, 255, 0};
     const int32_t backgroundIndex = BackgroundIndex();
     if (backgroundIndex >= 0) {
-        const RgbQuad colour = entries != nullptr ? PaletteColor(static_cast<uint32_t>(backgroundIndex))
-                                                  : BackgroundColour();
-        job.background = png_color_16{static_cast<png_byte>(entries != nullptr ? backgroundIndex : 0),
-                                      colour.red, colour.green, colour.blue, colour.blue};
+        const RgbQuad colour = entries != nullptr
+                                   ? PaletteColor(static_cast<uint32_t>(backgroundIndex))
+                                   : BackgroundColour();
+        job.background =
+            png_color_16{static_cast<png_byte>(entries != nullptr ? backgroundIndex : 0),
+                         colour.red, colour.green, colour.blue, colour.blue};
         if (job.colourType == PNG_COLOR_TYPE_PALETTE && backgroundIndex < job.paletteCount) {
             std::fill(std::begin(job.transparency), std::end(job.transparency), png_byte{255});
             job.transparency[backgroundIndex] = 0;

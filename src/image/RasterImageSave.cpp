@@ -24,7 +24,8 @@ template <typename Codec, typename... Args>
 bool EncodeWith(RasterImage& image, uint32_t formatId, ByteStream* file, Args... args) {
     Codec codec(formatId);
     codec.ShareFrom(image);
-    if (codec.Encode(file, args...)) return true;
+    if (codec.Encode(file, args...))
+        return true;
     image.SetLastError(codec.LastErrorText());
     return false;
 }
@@ -32,10 +33,12 @@ bool EncodeWith(RasterImage& image, uint32_t formatId, ByteStream* file, Args...
 } // namespace
 
 bool RasterImage::SaveFile(const char* path, uint32_t formatId) {
-    if (path == nullptr) return false;
+    if (path == nullptr)
+        return false;
     // Created (or truncated) before encoding: a failed save leaves it empty.
     FILE* stream = std::fopen(path, "wb");
-    if (stream == nullptr) return false;
+    if (stream == nullptr)
+        return false;
     const bool ok = Encode(stream, formatId);
     const bool closed = std::fclose(stream) == 0;
     return ok && closed;

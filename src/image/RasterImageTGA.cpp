@@ -14,7 +14,8 @@ namespace {
 
 // One pixel of `bytes` bytes (little-endian) as blue, green, red.
 RgbQuad PixelColour(const uint8_t* p, uint32_t bytes) {
-    if (bytes >= 3) return RgbQuad{p[0], p[1], p[2], 0};
+    if (bytes >= 3)
+        return RgbQuad{p[0], p[1], p[2], 0};
     const uint32_t v = p[0] | p[1] << 8; // 5-5-5 (the top bit is attribute)
     auto scale = [](uint32_t five) { return static_cast<uint8_t>((five * 255 + 15) / 31); };
     return RgbQuad{scale(v & 0x1F), scale((v >> 5) & 0x1F), scale((v >> 10) & 0x1F), 0};
@@ -43,7 +44,8 @@ bool RasterImageTGA::Decode(ByteStream* file) {
     const uint32_t height = head[14] | head[15] << 8;
     const uint32_t depth = head[16];
     const uint8_t descriptor = head[17];
-    const bool typeOk = type == 1 || type == 2 || type == 3 || type == 9 || type == 10 || type == 11;
+    const bool typeOk =
+        type == 1 || type == 2 || type == 3 || type == 9 || type == 10 || type == 11;
     if (!typeOk || width == 0 || height == 0 || depth == 0 || mapLength > 256) {
         SetLastError("bad TGA header");
         return false;
@@ -54,8 +56,8 @@ bool RasterImageTGA::Decode(ByteStream* file) {
     const bool depthOk = mapped ? depth == 8 && mapType == 1
                          : gray ? depth == 8
                                 : (depth == 15 || depth == 16 || depth == 24 || depth == 32);
-    const bool mapOk = mapType == 0 || (mapEntryBits == 15 || mapEntryBits == 16 || mapEntryBits == 24 ||
-                                        mapEntryBits == 32);
+    const bool mapOk = mapType == 0 || (mapEntryBits == 15 || mapEntryBits == 16 ||
+                                        mapEntryBits == 24 || mapEntryBits == 32);
     if (!depthOk || !mapOk) {
         SetLastError("Unsupported TGA pixel depth");
         return false;
@@ -74,13 +76,15 @@ bool RasterImageTGA::Decode(ByteStream* file) {
                 SetLastError("TGA file truncated");
                 return false;
             }
-            if (mapFirst + i < 256) palette[mapFirst + i] = PixelColour(entry, entryBytes);
+            if (mapFirst + i < 256)
+                palette[mapFirst + i] = PixelColour(entry, entryBytes);
         }
     }
     const uint32_t pixelBytes = (depth + 7) / 8;
     uint64_t total = 0;
     uint64_t rawBytes = 0;
-    if (!CheckedMul<uint64_t>(width, height, &total) || !CheckedMul<uint64_t>(total, pixelBytes, &rawBytes)) {
+    if (!CheckedMul<uint64_t>(width, height, &total) ||
+        !CheckedMul<uint64_t>(total, pixelBytes, &rawBytes)) {
         SetLastError("bad TGA header");
         return false;
     }
@@ -92,7 +96,8 @@ bool RasterImageTGA::Decode(ByteStream* file) {
         SetLastError("TGA file truncated");
         return false;
     }
-    if (Create(width, height, mapped || gray ? 8 : 24, FORMAT_TGA) == nullptr) return false;
+    if (Create(width, height, mapped || gray ? 8 : 24, FORMAT_TGA) == nullptr)
+        return false;
     if (mapped) {
         StorePalette(palette, 256);
     } else if (gray) {
@@ -156,11 +161,11 @@ bool RasterImageTGA::Decode(ByteStream* file) {
     return true;
 }
 
-
 // ---- writer
 
 bool RasterImageTGA::Encode(ByteStream* file) {
-    if (CheckEncodeTarget(file)) return false;
+    if (CheckEncodeTarget(file))
+        return false;
     const uint32_t bits = BitsPerPixel();
     if (bits < 8) {
         SetLastError("Bit depth must be 8 or 24");

@@ -14,9 +14,10 @@ bool RasterImageTIF::Decode(ByteStream* file) {
         return false;
     }
     uint8_t head[4];
-    const bool ok = file->Read(head, 1, sizeof head) == sizeof head &&
-                    ((head[0] == 'I' && head[1] == 'I' && (head[2] == 42 || head[2] == 43) && head[3] == 0) ||
-                     (head[0] == 'M' && head[1] == 'M' && head[2] == 0 && (head[3] == 42 || head[3] == 43)));
+    const bool ok =
+        file->Read(head, 1, sizeof head) == sizeof head &&
+        ((head[0] == 'I' && head[1] == 'I' && (head[2] == 42 || head[2] == 43) && head[3] == 0) ||
+         (head[0] == 'M' && head[1] == 'M' && head[2] == 0 && (head[3] == 42 || head[3] == 43)));
     if (!ok) {
         SetLastError("Not a TIFF file");
         return false;
@@ -33,42 +34,56 @@ namespace talvore {
 namespace {
 
 tmsize_t TiffRead(thandle_t handle, void* buffer, tmsize_t size) {
-    return static_cast<tmsize_t>(static_cast<ByteStream*>(handle)->Read(buffer, 1, static_cast<size_t>(size)));
+    return static_cast<tmsize_t>(
+        static_cast<ByteStream*>(handle)->Read(buffer, 1, static_cast<size_t>(size)));
 }
 
 tmsize_t TiffWrite(thandle_t handle, void* buffer, tmsize_t size) {
-    return static_cast<tmsize_t>(static_cast<ByteStream*>(handle)->Write(buffer, 1, static_cast<size_t>(size)));
+    return static_cast<tmsize_t>(
+        static_cast<ByteStream*>(handle)->Write(buffer, 1, static_cast<size_t>(size)));
 }
 
 toff_t TiffSeek(thandle_t handle, toff_t offset, int origin) {
     auto* file = static_cast<ByteStream*>(handle);
     const auto failed = static_cast<toff_t>(-1);
     // Our streams address 32-bit offsets; anything beyond fails cleanly.
-    if (offset == failed || offset > 0x7FFFFFFF) return failed;
-    if (!file->Seek(static_cast<int32_t>(offset), origin)) return failed;
-    if (origin == SEEK_SET) return offset;
+    if (offset == failed || offset > 0x7FFFFFFF)
+        return failed;
+    if (!file->Seek(static_cast<int32_t>(offset), origin))
+        return failed;
+    if (origin == SEEK_SET)
+        return offset;
     const int32_t position = file->Tell();
     return position < 0 ? failed : static_cast<toff_t>(position);
 }
 
-int TiffClose(thandle_t) { return 0; }
+int TiffClose(thandle_t) {
+    return 0;
+}
 
 toff_t TiffSize(thandle_t handle) {
     const int32_t size = static_cast<ByteStream*>(handle)->Size();
     return size < 0 ? 0 : static_cast<toff_t>(size);
 }
 
-int TiffMap(thandle_t, void**, toff_t*) { return 0; }
+int TiffMap(thandle_t, void**, toff_t*) {
+    return 0;
+}
 void TiffUnmap(thandle_t, void*, toff_t) {}
 
-constexpr int Gray(const RgbQuad& c) { return (117 * c.blue + 601 * c.green + 306 * c.red) >> 10; }
+constexpr int Gray(const RgbQuad& c) {
+    return (117 * c.blue + 601 * c.green + 306 * c.red) >> 10;
+}
 
 } // namespace
 
-RasterImageTIF::~RasterImageTIF() { CloseHandle(); }
+RasterImageTIF::~RasterImageTIF() {
+    CloseHandle();
+}
 
 void RasterImageTIF::CloseHandle() {
-    if (handle_ != nullptr) TIFFClose(handle_);
+    if (handle_ != nullptr)
+        TIFFClose(handle_);
     handle_ = nullptr;
 }
 
@@ -82,14 +97,15 @@ bool RasterImageTIF::Encode(ByteStream* file, bool append) {
         return false;
     }
     if (handle_ == nullptr) {
-        handle_ = TIFFClientOpen("TIFF IMAGE", "a", static_cast<thandle_t>(file), TiffRead, TiffWrite,
-                                 TiffSeek, TiffClose, TiffSize, TiffMap, TiffUnmap);
+        handle_ = TIFFClientOpen("TIFF IMAGE", "a", static_cast<thandle_t>(file), TiffRead,
+                                 TiffWrite, TiffSeek, TiffClose, TiffSize, TiffMap, TiffUnmap);
         if (handle_ == nullptr) {
             SetLastError("initialization fail");
             return false;
         }
     }
-    if (append || pageCount_ > 0) multiPage_ = true;
+    if (append || pageCount_ > 0)
+        multiPage_ = true;
     ++pageCount_;
 
     if (!WritePage()) {
@@ -135,7 +151,8 @@ bool RasterImageTIF::WritePage() {
         if (Gray(palette[0]) < Gray(palette[1])) {
             std::swap(palette[0], palette[1]);
             uint8_t* pixels = PixelStart();
-            for (uint32_t i = 0; i < ImageSize(); ++i) pixels[i] = static_cast<uint8_t>(~pixels[i]);
+            for (uint32_t i = 0; i < ImageSize(); ++i)
+                pixels[i] = static_cast<uint8_t>(~pixels[i]);
         }
     } else if (bits == 4 || bits == 8) {
         photometric = PHOTOMETRIC_MINISBLACK;
@@ -184,29 +201,41 @@ bool RasterImageTIF::WritePage() {
     uint32_t compression = CodecFlags(FORMAT_TIF);
     if (compression == 0) {
         switch (bits) {
-        case 1: compression = COMPRESSION_CCITTFAX4; break;
+        case 1:
+            compression = COMPRESSION_CCITTFAX4;
+            break;
         case 4:
-        case 8: compression = COMPRESSION_LZW; break;
-        case 24: compression = COMPRESSION_JPEG; break;
-        default: compression = COMPRESSION_NONE; break;
+        case 8:
+            compression = COMPRESSION_LZW;
+            break;
+        case 24:
+            compression = COMPRESSION_JPEG;
+            break;
+        default:
+            compression = COMPRESSION_NONE;
+            break;
         }
     }
     TIFFSetField(tif, TIFFTAG_COMPRESSION, compression);
-    if (compression == COMPRESSION_LZW && bits >= 8) TIFFSetField(tif, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
+    if (compression == COMPRESSION_LZW && bits >= 8)
+        TIFFSetField(tif, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
     if (compression == COMPRESSION_JPEG) {
         TIFFSetField(tif, TIFFTAG_JPEGQUALITY, static_cast<int>(CompressionQuality()));
         // JPEG strips must hold whole 8-row blocks, or every write fails.
         TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, (rowsPerStrip + 7) / 8 * 8);
     }
 
-    if (bits != 1 && bits != 4 && bits != 8 && bits != 24) return true;
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 24)
+        return true;
     // The codecs may work on the row in place (the predictor does), so each
     // row is copied out of the image first.
     std::vector<uint8_t> row(RowStride());
     for (uint32_t r = 0; r < height; ++r) {
         std::memcpy(row.data(), RowPointer(static_cast<int32_t>(height - 1 - r)), row.size());
-        if (bits == 24) SwapRedBlue(row.data(), static_cast<uint32_t>(row.size()));
-        if (TIFFWriteScanline(tif, row.data(), r, 0) == -1) return false;
+        if (bits == 24)
+            SwapRedBlue(row.data(), static_cast<uint32_t>(row.size()));
+        if (TIFFWriteScanline(tif, row.data(), r, 0) == -1)
+            return false;
     }
     return true;
 }

@@ -1,7 +1,7 @@
-// RasterImageTIF: the codec for TIFF files (byte-order mark II or MM and version 42), through libtiff.
-// Decode reads from the stream's current position into this image's block and
-// answers false with a last error when the data is not its format (it must
-// refuse PNM data, which the recognition order offers it) or is damaged.
+// RasterImageTIF: the codec for TIFF files (byte-order mark II or MM and version 42), through
+// libtiff. Decode reads from the stream's current position into this image's block and answers
+// false with a last error when the data is not its format (it must refuse PNM data, which the
+// recognition order offers it) or is damaged.
 #pragma once
 
 #include "image/RasterImage.h"

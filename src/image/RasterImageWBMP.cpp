@@ -16,7 +16,8 @@ bool ReadMultiByte(StreamReader& in, uint32_t* value) {
     uint32_t v = 0;
     for (int i = 0; i < 4; ++i) {
         const int c = in.Get();
-        if (c < 0) return false;
+        if (c < 0)
+            return false;
         v = (v << 7) | static_cast<uint32_t>(c & 0x7F);
         if ((c & 0x80) == 0) {
             *value = v;
@@ -44,8 +45,8 @@ bool RasterImageWBMP::Decode(ByteStream* file) {
     const int fixed = in.Get();
     uint32_t width = 0;
     uint32_t height = 0;
-    if (fixed < 0 || (fixed & 0x80) != 0 || !ReadMultiByte(in, &width) || !ReadMultiByte(in, &height) ||
-        width == 0 || height == 0) {
+    if (fixed < 0 || (fixed & 0x80) != 0 || !ReadMultiByte(in, &width) ||
+        !ReadMultiByte(in, &height) || width == 0 || height == 0) {
         SetLastError("Invalid WBMP header");
         return false;
     }
@@ -57,7 +58,8 @@ bool RasterImageWBMP::Decode(ByteStream* file) {
         SetLastError("WBMP file truncated");
         return false;
     }
-    if (Create(width, height, 1, FORMAT_WBMP) == nullptr) return false;
+    if (Create(width, height, 1, FORMAT_WBMP) == nullptr)
+        return false;
     FillStandardPalette(); // a 1 bit is white: index 1
     for (uint32_t r = 0; r < height; ++r) {
         uint8_t* dst = RowPointer(static_cast<int32_t>(height - 1 - r));
@@ -65,7 +67,8 @@ bool RasterImageWBMP::Decode(ByteStream* file) {
             SetLastError("WBMP file truncated");
             return false;
         }
-        if (width % 8 != 0) dst[rowBytes - 1] &= static_cast<uint8_t>(0xFF << (8 - width % 8));
+        if (width % 8 != 0)
+            dst[rowBytes - 1] &= static_cast<uint8_t>(0xFF << (8 - width % 8));
     }
     return true;
 }

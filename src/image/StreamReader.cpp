@@ -6,11 +6,14 @@
 namespace talvore {
 
 bool StreamReader::Fill() {
-    if (atEnd_ || file_ == nullptr) return false;
-    if (buffer_.empty()) buffer_.resize(kBufferSize);
+    if (atEnd_ || file_ == nullptr)
+        return false;
+    if (buffer_.empty())
+        buffer_.resize(kBufferSize);
     position_ = 0;
     length_ = file_->Read(buffer_.data(), 1, buffer_.size());
-    if (length_ == 0) atEnd_ = true;
+    if (length_ == 0)
+        atEnd_ = true;
     return length_ != 0;
 }
 
@@ -22,7 +25,8 @@ size_t StreamReader::ReadBytes(uint8_t* out, size_t n) {
                 done += file_->Read(out + done, 1, n - done);
                 break;
             }
-            if (!Fill()) break;
+            if (!Fill())
+                break;
         }
         const size_t take = std::min(n - done, length_ - position_);
         std::memcpy(out + done, buffer_.data() + position_, take);
@@ -34,7 +38,8 @@ size_t StreamReader::ReadBytes(uint8_t* out, size_t n) {
 
 bool StreamReader::Skip(size_t n) {
     while (n > 0) {
-        if (position_ == length_ && !Fill()) return false;
+        if (position_ == length_ && !Fill())
+            return false;
         const size_t take = std::min(n, length_ - position_);
         position_ += take;
         n -= take;
@@ -43,10 +48,12 @@ bool StreamReader::Skip(size_t n) {
 }
 
 int64_t StreamReader::Remaining() {
-    if (file_ == nullptr) return -1;
+    if (file_ == nullptr)
+        return -1;
     const int32_t size = file_->Size();
     const int32_t tell = file_->Tell();
-    if (size < 0 || tell < 0) return -1;
+    if (size < 0 || tell < 0)
+        return -1;
     return std::max<int64_t>(0, int64_t{size} - tell) + static_cast<int64_t>(length_ - position_);
 }
 

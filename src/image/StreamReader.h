@@ -17,13 +17,15 @@ public:
     explicit StreamReader(ByteStream* file) : file_(file) {}
 
     int Peek() {
-        if (position_ == length_ && !Fill()) return -1;
+        if (position_ == length_ && !Fill())
+            return -1;
         return buffer_[position_];
     }
     // Next byte 0..255, or -1 at the end.
     int Get() {
         const int c = Peek();
-        if (c >= 0) ++position_;
+        if (c >= 0)
+            ++position_;
         return c;
     }
     // Copies up to n bytes; answers how many there were.

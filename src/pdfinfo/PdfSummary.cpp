@@ -18,8 +18,7 @@ constexpr const char* UnknownText = "unknown";
 constexpr const char* NoPageText = "unknown (no first page)";
 
 SummaryPiece Piece(std::string text, unsigned mask, bool bold, bool underline,
-                   TextColour colour = {})
-{
+                   TextColour colour = {}) {
     SummaryPiece piece;
     piece.Text = std::move(text);
     piece.Mask = mask;
@@ -33,8 +32,7 @@ constexpr unsigned AllAttributes = SummaryMaskColour | SummaryMaskBold | Summary
 
 } // namespace
 
-std::string GroupThousands(uint64_t value)
-{
+std::string GroupThousands(uint64_t value) {
     const std::string digits = std::to_string(value);
     std::string grouped;
     grouped.reserve(digits.size() + digits.size() / 3);
@@ -46,15 +44,14 @@ std::string GroupThousands(uint64_t value)
     return grouped;
 }
 
-std::string FileSizeLine(std::optional<uint64_t> size)
-{
+std::string FileSizeLine(std::optional<uint64_t> size) {
     if (!size)
         return std::string("\tFile Size: ") + UnknownText + "\n";
-    return "\tFile Size: " + GroupThousands(*size / 1024) + " KB (" + GroupThousands(*size) + " Bytes)\n";
+    return "\tFile Size: " + GroupThousands(*size / 1024) + " KB (" + GroupThousands(*size) +
+           " Bytes)\n";
 }
 
-std::string CreationTimeLine(const std::optional<std::tm>& localTime)
-{
+std::string CreationTimeLine(const std::optional<std::tm>& localTime) {
     char when[64] = {};
     if (!localTime || std::strftime(when, sizeof when, "%H:%M:%S %m/%d/%Y", &*localTime) == 0)
         std::snprintf(when, sizeof when, "%s", UnknownText);
@@ -63,15 +60,13 @@ std::string CreationTimeLine(const std::optional<std::tm>& localTime)
     return std::string(line) + "\n";
 }
 
-std::string VersionText(int major, int minor)
-{
+std::string VersionText(int major, int minor) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f", major + minor / 10.0);
     return text;
 }
 
-std::string ReleaseText(const std::string& versionText)
-{
+std::string ReleaseText(const std::string& versionText) {
     static const struct {
         const char* Version;
         const char* Release;
@@ -87,8 +82,7 @@ std::string ReleaseText(const std::string& versionText)
     return " (Unknown Acrobat Version) ";
 }
 
-bool CropBoxLimitsPage(const PageBox& media, const PageBox& crop, bool haveCropBox)
-{
+bool CropBoxLimitsPage(const PageBox& media, const PageBox& crop, bool haveCropBox) {
     if (!haveCropBox)
         return false;
     const double quarterWidth = 0.25 * (crop.X2 - crop.X1);
@@ -97,8 +91,7 @@ bool CropBoxLimitsPage(const PageBox& media, const PageBox& crop, bool haveCropB
            (crop.Y1 - media.Y1) + (media.Y2 - crop.Y2) > quarterHeight;
 }
 
-std::string PageSizeText(double widthPoints, double heightPoints)
-{
+std::string PageSizeText(double widthPoints, double heightPoints) {
     char text[128];
     std::snprintf(text, sizeof text, "%.0f x %.0f", widthPoints * 1.3333333333333333,
                   heightPoints * 1.3333333333333333);
@@ -106,8 +99,7 @@ std::string PageSizeText(double widthPoints, double heightPoints)
 }
 
 std::string DescriptionPiece(const std::string& versionText, const std::optional<PageBox>& pageBox,
-                             int pageCount)
-{
+                             int pageCount) {
     std::string text = "\tPDF Version: " + versionText + ReleaseText(versionText) + "\n";
     text += "\tPage Size: ";
     if (pageBox)
@@ -120,8 +112,7 @@ std::string DescriptionPiece(const std::string& versionText, const std::optional
     return text;
 }
 
-std::string PermissionLines(bool print, bool change, bool copy, bool addNotes)
-{
+std::string PermissionLines(bool print, bool change, bool copy, bool addNotes) {
     std::string text;
     text += print ? "\tPrinting: Allowed\n" : "\tPrinting: Not Allowed\n";
     text += change ? "\tDocument Assembly: Allowed\n" : "\tDocument Assembly: Not Allowed\n";
@@ -131,23 +122,24 @@ std::string PermissionLines(bool print, bool change, bool copy, bool addNotes)
     return text;
 }
 
-PdfSummary MakePdfSummary(const std::string& path)
-{
+PdfSummary MakePdfSummary(const std::string& path) {
     PdfSummary summary;
     const PathParts parts(path);
     const std::string longPath = parts.LongPath();
     const std::optional<FileInformation> info = parts.GetFileInformation();
 
     const TextColour black{0, 0, 0};
-    summary.Pieces.push_back(Piece(longPath + "\n", SummaryMaskColour | SummaryMaskBold, true, false,
-                                   TextColour{0, 0, 192}));
-    summary.Pieces.push_back(Piece("Summary:\n", SummaryMaskColour | SummaryMaskUnderline, false, true, black));
-    summary.Pieces.push_back(Piece(FileSizeLine(info ? std::optional<uint64_t>(info->Size) : std::nullopt),
-                                   AllAttributes, false, false, black));
+    summary.Pieces.push_back(Piece(longPath + "\n", SummaryMaskColour | SummaryMaskBold, true,
+                                   false, TextColour{0, 0, 192}));
+    summary.Pieces.push_back(
+        Piece("Summary:\n", SummaryMaskColour | SummaryMaskUnderline, false, true, black));
+    summary.Pieces.push_back(
+        Piece(FileSizeLine(info ? std::optional<uint64_t>(info->Size) : std::nullopt),
+              AllAttributes, false, false, black));
     // Appended in the format of the piece before it.
-    summary.Pieces.push_back(Piece(CreationTimeLine(info ? std::optional<std::tm>(info->CreationLocal)
-                                                         : std::nullopt),
-                                   AllAttributes, false, false, black));
+    summary.Pieces.push_back(
+        Piece(CreationTimeLine(info ? std::optional<std::tm>(info->CreationLocal) : std::nullopt),
+              AllAttributes, false, false, black));
     summary.Pieces.push_back(Piece("PDF Description:\n", AllAttributes, true, true, black));
 
     EnsurePdfCore();
@@ -169,12 +161,14 @@ PdfSummary MakePdfSummary(const std::string& path)
             const PDFRectangle* crop = first->getCropBox();
             const PageBox mediaBox{media->x1, media->y1, media->x2, media->y2};
             const PageBox cropBox{crop->x1, crop->y1, crop->x2, crop->y2};
-            measured = CropBoxLimitsPage(mediaBox, cropBox, first->isCropped()) ? cropBox : mediaBox;
+            measured =
+                CropBoxLimitsPage(mediaBox, cropBox, first->isCropped()) ? cropBox : mediaBox;
         }
     }
-    const std::string version = VersionText(document->getPDFMajorVersion(), document->getPDFMinorVersion());
-    summary.Pieces.push_back(Piece(DescriptionPiece(version, measured, summary.PageCount), AllAttributes,
-                                   false, false, black));
+    const std::string version =
+        VersionText(document->getPDFMajorVersion(), document->getPDFMinorVersion());
+    summary.Pieces.push_back(Piece(DescriptionPiece(version, measured, summary.PageCount),
+                                   AllAttributes, false, false, black));
     summary.Pieces.push_back(Piece("PDF Security:\n", AllAttributes, true, true, black));
     summary.Pieces.push_back(Piece(PermissionLines(document->okToPrint(), document->okToChange(),
                                                    document->okToCopy(), document->okToAddNotes()),

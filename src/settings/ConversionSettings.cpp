@@ -39,23 +39,30 @@ constexpr std::array<PersistedKey, 7> kKeys{{
 // an optional sign, then decimal digits up to the first other character;
 // no digits at all reads as 0. Values beyond 32 bits saturate.
 int32_t ParseProfileInt(const char* text) {
-    while (*text == ' ' || *text == '\t') ++text;
+    while (*text == ' ' || *text == '\t')
+        ++text;
     bool negative = false;
-    if (*text == '-' || *text == '+') negative = (*text++ == '-');
+    if (*text == '-' || *text == '+')
+        negative = (*text++ == '-');
     int64_t value = 0;
     for (; *text >= '0' && *text <= '9'; ++text) {
         value = value * 10 + (*text - '0');
-        if (value > int64_t{std::numeric_limits<int32_t>::max()} + 1) break;
+        if (value > int64_t{std::numeric_limits<int32_t>::max()} + 1)
+            break;
     }
-    if (negative) value = -value;
-    if (value > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
-    if (value < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+    if (negative)
+        value = -value;
+    if (value > std::numeric_limits<int32_t>::max())
+        return std::numeric_limits<int32_t>::max();
+    if (value < std::numeric_limits<int32_t>::min())
+        return std::numeric_limits<int32_t>::min();
     return static_cast<int32_t>(value);
 }
 
 bool WriteWholeFile(const std::string& path, const std::string& text) {
     FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return false;
+    if (!file)
+        return false;
     bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
     ok = (std::fclose(file) == 0) && ok;
     return ok;
@@ -76,15 +83,18 @@ bool SaveSettings(const ConversionSettings& settings, const std::string& path) {
     CSimpleIniA ini;
     ini.SetSpaces(false); // "Page Range=0", as the profile functions write it
     const SI_Error loaded = ini.LoadFile(path.c_str());
-    if (loaded < 0 && loaded != SI_FILE) return false;
+    if (loaded < 0 && loaded != SI_FILE)
+        return false;
     // A file that exists but cannot be read must not be replaced by our two
     // sections alone: that would drop everything else in it.
-    if (loaded == SI_FILE && access(path.c_str(), F_OK) == 0) return false;
+    if (loaded == SI_FILE && access(path.c_str(), F_OK) == 0)
+        return false;
     for (const PersistedKey& key : kKeys) {
         ini.SetValue(key.Section, key.Key, std::to_string(settings.*key.Field).c_str());
     }
     std::string text;
-    if (ini.Save(text) < 0) return false;
+    if (ini.Save(text) < 0)
+        return false;
     // The parser puts two blank lines before every section after the first;
     // one reads better and is what hand-edited files have.
     for (size_t at = text.find("\n\n\n["); at != std::string::npos; at = text.find("\n\n\n[", at)) {
@@ -95,7 +105,8 @@ bool SaveSettings(const ConversionSettings& settings, const std::string& path) {
     // leaves a truncated settings file (and the other sections with it).
     const std::string temporary = path + ".tmp";
     if (WriteWholeFile(temporary, text)) {
-        if (std::rename(temporary.c_str(), path.c_str()) == 0) return true;
+        if (std::rename(temporary.c_str(), path.c_str()) == 0)
+            return true;
         std::remove(temporary.c_str());
     } else {
         std::remove(temporary.c_str());

@@ -24,7 +24,7 @@ struct ConversionSettings {
     int32_t PageRange = 0; // 0 all pages, 1 StartPage..EndPage
     int32_t StartPage = 1;
     int32_t EndPage = 1000;
-    int32_t OpenResult = 0; // list index: 0 "Yes", 1 "No"
+    int32_t OpenResult = 0;      // list index: 0 "Yes", 1 "No"
     std::string OutputDirectory; // never persisted
     int32_t ImagesFormat = OutputJpg;
     int32_t JpegQuality = 70;

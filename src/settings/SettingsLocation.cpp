@@ -10,9 +10,11 @@ namespace talvore {
 std::string ModuleDirectory() {
     std::error_code error;
     const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) return {};
+    if (error)
+        return {};
     std::string directory = exe.parent_path().string();
-    if (directory.empty() || directory.back() != '/') directory += '/';
+    if (directory.empty() || directory.back() != '/')
+        directory += '/';
     return directory;
 }
 
@@ -23,8 +25,10 @@ std::string ChooseSettingsPath(const std::string& moduleDirectory, const std::st
     }
     std::string base = xdgConfigHome;
     // The base-directory rules ignore a relative XDG_CONFIG_HOME.
-    if (base.empty() || base.front() != '/') base = home.empty() ? std::string() : home + "/.config";
-    if (base.empty()) return moduleDirectory + "Settings.ini";
+    if (base.empty() || base.front() != '/')
+        base = home.empty() ? std::string() : home + "/.config";
+    if (base.empty())
+        return moduleDirectory + "Settings.ini";
     return base + "/talvore/Settings.ini";
 }
 

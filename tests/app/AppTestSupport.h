@@ -20,7 +20,9 @@ class RecordingShell : public DesktopShell {
 public:
     RecordingShell() { SetDesktopShell(this); }
     ~RecordingShell() override { SetDesktopShell(nullptr); }
-    void ExploreFolder(const QString& folder) override { Requests << QStringLiteral("explore ") + folder; }
+    void ExploreFolder(const QString& folder) override {
+        Requests << QStringLiteral("explore ") + folder;
+    }
     void OpenFile(const QString& path) override { Requests << QStringLiteral("open ") + path; }
     void OpenUrl(const QString& url) override { Requests << QStringLiteral("url ") + url; }
     QStringList Requests;
@@ -28,9 +30,8 @@ public:
 
 // A CConverterApp over a temporary module folder, with no splash and no
 // start-up tip, so a test can build the main window.
-inline std::unique_ptr<CConverterApp> MakeTestApp(const QTemporaryDir& folder,
-                                                  const QString& instance = QStringLiteral("talvore-test"))
-{
+inline std::unique_ptr<CConverterApp>
+MakeTestApp(const QTemporaryDir& folder, const QString& instance = QStringLiteral("talvore-test")) {
     CConverterApp::Options options;
     options.InstanceName = instance;
     options.ModuleDirectory = folder.path() + QLatin1Char('/');
@@ -41,8 +42,7 @@ inline std::unique_ptr<CConverterApp> MakeTestApp(const QTemporaryDir& folder,
 }
 
 // A PDF of the given number of pages, each showing one small Flate RGB image.
-inline bool WriteImagePdf(const QString& path, int pages)
-{
+inline bool WriteImagePdf(const QString& path, int pages) {
     PdfWriter writer;
     for (int page = 0; page < pages; ++page) {
         const std::string samples = GradientSamples(8, 6, 3, page);

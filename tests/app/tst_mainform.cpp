@@ -57,8 +57,7 @@ private:
     int m_folderDialogs = 0;
 };
 
-void MainFormTest::init()
-{
+void MainFormTest::init() {
     m_dir = std::make_unique<QTemporaryDir>();
     m_messages = std::make_unique<RecordingMessages>();
     m_shell = std::make_unique<RecordingShell>();
@@ -77,16 +76,14 @@ void MainFormTest::init()
     QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
 }
 
-void MainFormTest::cleanup()
-{
+void MainFormTest::cleanup() {
     m_form.reset();
     m_shell.reset();
     m_messages.reset();
     m_dir.reset();
 }
 
-void MainFormTest::AddFiles(int count)
-{
+void MainFormTest::AddFiles(int count) {
     for (int i = 1; i <= count; ++i) {
         const QString path = m_dir->filePath(QStringLiteral("doc%1.pdf").arg(i));
         QFile file(path);
@@ -97,8 +94,7 @@ void MainFormTest::AddFiles(int count)
     }
 }
 
-QLabel* MainFormTest::LabelWithText(const QString& text) const
-{
+QLabel* MainFormTest::LabelWithText(const QString& text) const {
     for (QLabel* label : m_form->findChildren<QLabel*>()) {
         if (label->text() == text)
             return label;
@@ -106,8 +102,7 @@ QLabel* MainFormTest::LabelWithText(const QString& text) const
     return nullptr;
 }
 
-void MainFormTest::WorkedLayoutExample()
-{
+void MainFormTest::WorkedLayoutExample() {
     QCOMPARE(m_form->size(), QSize(640, 500));
     QCOMPARE(m_form->Grid()->geometry(), QRect(0, 0, 640, 206));
     QCOMPARE(m_form->Button(IdOpenFile)->geometry(), QRect(5, 214, 32, 32));
@@ -123,8 +118,7 @@ void MainFormTest::WorkedLayoutExample()
     QCOMPARE(m_form->TotalBar()->geometry(), QRect(145, 480, 495, 12));
 }
 
-void MainFormTest::OddHeightLayout()
-{
+void MainFormTest::OddHeightLayout() {
     m_form->resize(640, 501);
     QCOMPARE(m_form->InfoText()->geometry(), QRect(0, 255, 640, 198));
     QCOMPARE(m_form->Grid()->geometry(), QRect(0, 0, 640, 206));
@@ -134,16 +128,14 @@ void MainFormTest::OddHeightLayout()
     QCOMPARE(m_form->TotalBar()->geometry(), QRect(145, 680, 755, 12));
 }
 
-void MainFormTest::TinyFormsClipToZero()
-{
+void MainFormTest::TinyFormsClipToZero() {
     m_form->resize(100, 60);
     QCOMPARE(m_form->Grid()->height(), 0);
     QCOMPARE(m_form->InfoText()->height(), 0);
     QCOMPARE(m_form->CurrentBar()->width(), 0);
 }
 
-void MainFormTest::ButtonsIconsAndTips()
-{
+void MainFormTest::ButtonsIconsAndTips() {
     const std::pair<int, const char*> tips[] = {
         {IdOpenFile, "Open File (Ctrl+O)"},
         {IdImportDirectory, "Open Directory (Ctrl+D)"},
@@ -175,7 +167,8 @@ void MainFormTest::ButtonsIconsAndTips()
         QVERIFY(allGrey);
     }
     m_form->EnableCommandButtons(false);
-    for (const int id : {IdStartConvert, IdClearAll, IdImportDirectory, IdOpenFile, IdRemoveSelected})
+    for (const int id :
+         {IdStartConvert, IdClearAll, IdImportDirectory, IdOpenFile, IdRemoveSelected})
         QVERIFY(!m_form->Button(id)->isEnabled());
     QVERIFY(m_form->Button(IdStopConvert)->isEnabled());
     // The buttons do not follow availability: on an empty list they act on nothing.
@@ -187,8 +180,7 @@ void MainFormTest::ButtonsIconsAndTips()
     QCOMPARE(m_openDialogs, 1);
 }
 
-void MainFormTest::ProgressDisplayThroughTheForm()
-{
+void MainFormTest::ProgressDisplayThroughTheForm() {
     const QString waiting = QStringLiteral("Waiting for converting.");
     const QString stopped = QStringLiteral("Convert stopped.");
     QCOMPARE(m_form->CurrentBar()->Caption(), waiting);
@@ -220,14 +212,14 @@ void MainFormTest::ProgressDisplayThroughTheForm()
     QCOMPARE(m_form->TotalBar()->Caption(), stopped);
 }
 
-void MainFormTest::KeyFilterTable_data()
-{
+void MainFormTest::KeyFilterTable_data() {
     QTest::addColumn<int>("key");
     QTest::addColumn<int>("modifiers");
     QTest::addColumn<int>("command");
     const int ctrl = Qt::ControlModifier;
     QTest::newRow("Ctrl+O") << int(Qt::Key_O) << ctrl << int(IdOpenFile);
-    QTest::newRow("Ctrl+Shift+O") << int(Qt::Key_O) << int(ctrl | Qt::ShiftModifier) << int(IdOpenFile);
+    QTest::newRow("Ctrl+Shift+O") << int(Qt::Key_O) << int(ctrl | Qt::ShiftModifier)
+                                  << int(IdOpenFile);
     QTest::newRow("Ctrl+E") << int(Qt::Key_E) << ctrl << int(IdOpenFileDirectory);
     QTest::newRow("Ctrl+W") << int(Qt::Key_W) << ctrl << int(IdOpenWithApp);
     QTest::newRow("Ctrl+D") << int(Qt::Key_D) << ctrl << int(IdImportDirectory);
@@ -236,7 +228,8 @@ void MainFormTest::KeyFilterTable_data()
     QTest::newRow("Ctrl+X") << int(Qt::Key_X) << ctrl << int(IdClearAll);
     QTest::newRow("Ctrl+Delete") << int(Qt::Key_Delete) << ctrl << int(IdRemoveAll);
     QTest::newRow("Delete") << int(Qt::Key_Delete) << 0 << int(IdRemoveSelected);
-    QTest::newRow("Shift+Delete") << int(Qt::Key_Delete) << int(Qt::ShiftModifier) << int(IdRemoveSelected);
+    QTest::newRow("Shift+Delete") << int(Qt::Key_Delete) << int(Qt::ShiftModifier)
+                                  << int(IdRemoveSelected);
     QTest::newRow("Space") << int(Qt::Key_Space) << 0 << int(IdSelectCurrent);
     QTest::newRow("Ctrl+Space") << int(Qt::Key_Space) << ctrl << int(IdSelectCurrent);
     QTest::newRow("F5") << int(Qt::Key_F5) << 0 << int(IdStartConvert);
@@ -250,16 +243,14 @@ void MainFormTest::KeyFilterTable_data()
     QTest::newRow("F1") << int(Qt::Key_F1) << 0 << 0;
 }
 
-void MainFormTest::KeyFilterTable()
-{
+void MainFormTest::KeyFilterTable() {
     QFETCH(int, key);
     QFETCH(int, modifiers);
     QFETCH(int, command);
     QCOMPARE(m_form->FilterCommand(key, Qt::KeyboardModifiers(modifiers)), command);
 }
 
-void MainFormTest::OWithoutCtrlDoesNothing()
-{
+void MainFormTest::OWithoutCtrlDoesNothing() {
     m_form->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
     m_form->Grid()->setFocus();
@@ -279,8 +270,7 @@ void MainFormTest::OWithoutCtrlDoesNothing()
     QCOMPARE(m_openDialogs, 3);
 }
 
-void MainFormTest::KeysInTheGrid()
-{
+void MainFormTest::KeysInTheGrid() {
     AddFiles(4);
     m_form->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
@@ -311,8 +301,7 @@ void MainFormTest::KeysInTheGrid()
     QCOMPARE(files.FileCount(), 0);
 }
 
-void MainFormTest::PasswordEditorKeepsItsKeys()
-{
+void MainFormTest::PasswordEditorKeepsItsKeys() {
     AddFiles(2);
     m_form->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
@@ -335,8 +324,7 @@ void MainFormTest::PasswordEditorKeepsItsKeys()
     QVERIFY(!m_form->Files().IsTicked(1)); // Space only typed
 }
 
-void MainFormTest::F5StartsARunShiftF5DoesNot()
-{
+void MainFormTest::F5StartsARunShiftF5DoesNot() {
     AddFiles(1);
     m_form->Files().ClearAll(); // an empty run list: the run ends at once
     m_form->show();
@@ -355,8 +343,7 @@ void MainFormTest::F5StartsARunShiftF5DoesNot()
     QCOMPARE(m_form->CurrentBar()->Caption(), QStringLiteral("Waiting for converting."));
 }
 
-void MainFormTest::ContextMenuPlaces()
-{
+void MainFormTest::ContextMenuPlaces() {
     m_form->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
     const QPoint overGrid = m_form->mapToGlobal(QPoint(100, 50));
@@ -377,12 +364,11 @@ void MainFormTest::ContextMenuPlaces()
                                   "Start Convert\tF5", "Stop Convert\tShift+F5"}));
     QVERIFY(!m_form->BuildContextMenu(overGrid, false)); // from the keyboard
     QVERIFY(!m_form->BuildContextMenu(m_form->mapToGlobal(QPoint(100, 300)), true)); // info text
-    QVERIFY(!m_form->BuildContextMenu(m_form->mapToGlobal(QPoint(20, 230)), true)); // a button
+    QVERIFY(!m_form->BuildContextMenu(m_form->mapToGlobal(QPoint(20, 230)), true));  // a button
     QVERIFY(!m_form->BuildContextMenu(m_form->mapToGlobal(QPoint(300, 230)), true)); // background
 }
 
-void MainFormTest::DropAddsFiles()
-{
+void MainFormTest::DropAddsFiles() {
     m_form->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
     AddFiles(1);
@@ -405,8 +391,7 @@ void MainFormTest::DropAddsFiles()
     QCOMPARE(m_messages->Texts.size(), 1); // the one already listed
 }
 
-void MainFormTest::OpenFileDirectoryAndAssociatedApp()
-{
+void MainFormTest::OpenFileDirectoryAndAssociatedApp() {
     m_form->RunCommand(IdOpenFileDirectory); // nothing listed: nothing asked
     AddFiles(2);
     m_form->RunCommand(IdOpenWithApp); // nothing highlighted
@@ -419,8 +404,7 @@ void MainFormTest::OpenFileDirectoryAndAssociatedApp()
                           QStringLiteral("open ") + m_dir->filePath(QStringLiteral("doc2.pdf"))}));
 }
 
-void MainFormTest::RemoveClearsTheInfoText()
-{
+void MainFormTest::RemoveClearsTheInfoText() {
     AddFiles(2);
     m_form->InfoText()->setPlainText(QStringLiteral("summary"));
     m_form->RunCommand(IdRemoveSelected); // nothing highlighted: text stays

@@ -54,8 +54,7 @@ private:
     CMainFrame* m_frame = nullptr;
 };
 
-void MainFrameTest::init()
-{
+void MainFrameTest::init() {
     m_dir = std::make_unique<QTemporaryDir>();
     m_messages = std::make_unique<RecordingMessages>();
     m_shell = std::make_unique<RecordingShell>();
@@ -67,23 +66,20 @@ void MainFrameTest::init()
     m_frame->Form()->Files().SetOpenDialog([](QWidget*) { return QStringList(); });
 }
 
-void MainFrameTest::cleanup()
-{
+void MainFrameTest::cleanup() {
     m_app.reset();
     m_shell.reset();
     m_messages.reset();
     m_dir.reset();
 }
 
-void MainFrameTest::AddFile()
-{
+void MainFrameTest::AddFile() {
     const QString path = m_dir->filePath(QStringLiteral("listed.pdf"));
     QFile(path).open(QIODevice::WriteOnly);
     m_frame->Form()->Files().ImportFile(path);
 }
 
-void MainFrameTest::TitleSizeAndPanes()
-{
+void MainFrameTest::TitleSizeAndPanes() {
     QCOMPARE(m_frame->windowTitle(), QStringLiteral("Merrowind - Ostrael 2.1"));
     QCOMPARE(m_frame->minimumSize(), QSize(880, 565));
     m_frame->resize(500, 300);
@@ -101,13 +97,13 @@ void MainFrameTest::TitleSizeAndPanes()
     QCOMPARE(m_frame->palette().color(QPalette::Window), QColor(207, 234, 254));
 }
 
-void MainFrameTest::MenuLabels()
-{
+void MainFrameTest::MenuLabels() {
     QStringList seen;
     for (QAction* top : m_frame->menuBar()->actions()) {
         seen << top->text();
         for (QAction* action : top->menu()->actions())
-            seen << (action->isSeparator() ? QStringLiteral("-") : QStringLiteral("  ") + action->text());
+            seen << (action->isSeparator() ? QStringLiteral("-")
+                                           : QStringLiteral("  ") + action->text());
     }
     const QStringList expected = {
         "&File",
@@ -144,12 +140,11 @@ void MainFrameTest::MenuLabels()
     QCOMPARE(m_frame->Action(IdAbout)->data().toInt(), 57664);
 }
 
-void MainFrameTest::TheTwelveShortcuts()
-{
+void MainFrameTest::TheTwelveShortcuts() {
     const std::pair<int, const char*> keys[] = {
-        {32770, "Ctrl+O"}, {32771, "Ctrl+D"}, {32773, "Ctrl+E"}, {32774, "Ctrl+W"},
-        {32776, "Del"},    {32775, "Ctrl+Del"}, {32777, "Space"}, {57642, "Ctrl+A"},
-        {32778, "Ctrl+X"}, {32779, "Ctrl+I"}, {32781, "F5"},     {32782, "Shift+F5"},
+        {32770, "Ctrl+O"}, {32771, "Ctrl+D"},   {32773, "Ctrl+E"}, {32774, "Ctrl+W"},
+        {32776, "Del"},    {32775, "Ctrl+Del"}, {32777, "Space"},  {57642, "Ctrl+A"},
+        {32778, "Ctrl+X"}, {32779, "Ctrl+I"},   {32781, "F5"},     {32782, "Shift+F5"},
     };
     for (const auto& [id, key] : keys) {
         QAction* action = m_frame->Action(id);
@@ -166,8 +161,7 @@ void MainFrameTest::TheTwelveShortcuts()
     QCOMPARE(m_frame->Action(IdManual)->shortcut(), QKeySequence(Qt::Key_F1));
 }
 
-void MainFrameTest::AvailabilityWhenIdle()
-{
+void MainFrameTest::AvailabilityWhenIdle() {
     const QList<int> always = {IdOpenFile, IdImportDirectory};
     for (const FormCommand& command : FormCommands()) {
         m_frame->UpdateCommandStates();
@@ -184,8 +178,7 @@ void MainFrameTest::AvailabilityWhenIdle()
     QVERIFY(!m_frame->Action(IdStopConvert)->isEnabled());
 }
 
-void MainFrameTest::AcceleratorsAskTheForm()
-{
+void MainFrameTest::AcceleratorsAskTheForm() {
     MainForm* form = m_frame->Form();
     int dialogs = 0;
     form->Files().SetOpenDialog([&](QWidget*) {
@@ -214,8 +207,7 @@ void MainFrameTest::AcceleratorsAskTheForm()
     QCOMPARE(form->Files().FileCount(), 0);
 }
 
-void MainFrameTest::HelpCommands()
-{
+void MainFrameTest::HelpCommands() {
     QFile manual(m_dir->filePath(QStringLiteral("manual.html")));
     QVERIFY(manual.open(QIODevice::WriteOnly));
     manual.close();
@@ -224,7 +216,8 @@ void MainFrameTest::HelpCommands()
     m_frame->Action(IdCheckNewVersion)->trigger();
     m_frame->Action(IdVisitWebSite)->trigger();
     QCOMPARE(m_shell->Requests.size(), 4);
-    QCOMPARE(m_shell->Requests[0], QStringLiteral("open ") + m_dir->filePath(QStringLiteral("manual.html")));
+    QCOMPARE(m_shell->Requests[0],
+             QStringLiteral("open ") + m_dir->filePath(QStringLiteral("manual.html")));
     const QString mail = m_shell->Requests[1];
     QVERIFY(mail.startsWith(QStringLiteral(
         "url mailto:?subject=Invitation from Merrowind - Ostrael&Body=Hello!%0A%0D")));
@@ -241,14 +234,12 @@ void MainFrameTest::HelpCommands()
     QCOMPARE(m_shell->Requests.size(), 5);
 }
 
-void MainFrameTest::ManualMissingDoesNothing()
-{
+void MainFrameTest::ManualMissingDoesNothing() {
     m_frame->OpenManual();
     QVERIFY(m_shell->Requests.isEmpty());
 }
 
-void MainFrameTest::AboutBox()
-{
+void MainFrameTest::AboutBox() {
     CAboutDialog about(m_frame);
     QCOMPARE(about.TitleLine()->text(), QStringLiteral("Merrowind - Ostrael 2.1"));
     QCOMPARE(about.findChild<QGroupBox*>()->title(), QStringLiteral("Merrowind - Ostrael 2.1"));
@@ -258,8 +249,8 @@ void MainFrameTest::AboutBox()
     QVERIFY(QTest::qWaitForWindowExposed(&about));
     QTest::mouseClick(about.WebsiteLink(), Qt::LeftButton);
     QTest::mouseClick(about.SupportLink(), Qt::LeftButton);
-    QCOMPARE(m_shell->Requests,
-             (QStringList{QStringLiteral("url ") + HomePageUrl(), QStringLiteral("url ") + SupportMailUrl()}));
+    QCOMPARE(m_shell->Requests, (QStringList{QStringLiteral("url ") + HomePageUrl(),
+                                             QStringLiteral("url ") + SupportMailUrl()}));
     QVERIFY(about.isVisible());
     QTest::mouseClick(&about, Qt::RightButton, {}, QPoint(5, 5));
     QVERIFY(!about.isVisible());
@@ -268,8 +259,7 @@ void MainFrameTest::AboutBox()
     QVERIFY(!about.isVisible());
 }
 
-void MainFrameTest::SplashGoesAfter750MsOrAKey()
-{
+void MainFrameTest::SplashGoesAfter750MsOrAKey() {
     CSplashScreen* splash = CSplashScreen::ShowOver(m_frame);
     QVERIFY(splash);
     QVERIFY(splash->isVisible());
@@ -302,14 +292,12 @@ void MainFrameTest::SplashGoesAfter750MsOrAKey()
     QTRY_VERIFY(!CSplashScreen::Current());
 }
 
-void MainFrameTest::ExitClosesTheWindow()
-{
+void MainFrameTest::ExitClosesTheWindow() {
     m_frame->Action(IdExit)->trigger();
     QVERIFY(!m_frame->isVisible());
 }
 
-void MainFrameTest::ManualAndTipsFromTheSharedFolder()
-{
+void MainFrameTest::ManualAndTipsFromTheSharedFolder() {
     // An install: bin/talvore with share/talvore/ beside bin/.
     QTemporaryDir prefix;
     QDir(prefix.path()).mkpath(QStringLiteral("bin"));
@@ -321,7 +309,8 @@ void MainFrameTest::ManualAndTipsFromTheSharedFolder()
     options.SettingsPath = prefix.filePath(QStringLiteral("bin/Settings.ini"));
     CConverterApp installed(options);
     QCOMPARE(installed.ManualPath(),
-             QFileInfo(prefix.filePath(QStringLiteral("share/talvore/manual.html"))).canonicalFilePath());
+             QFileInfo(prefix.filePath(QStringLiteral("share/talvore/manual.html")))
+                 .canonicalFilePath());
     // Missing everywhere: the place beside the executable, which does not exist.
     QCOMPARE(installed.TipsPath(), options.ModuleDirectory + QStringLiteral("tips.txt"));
     // Beside the executable wins.
@@ -329,8 +318,7 @@ void MainFrameTest::ManualAndTipsFromTheSharedFolder()
     QCOMPARE(installed.ManualPath(), options.ModuleDirectory + QStringLiteral("manual.html"));
 }
 
-void MainFrameTest::SettingsLoadedBeforeTheWindowSavedAfter()
-{
+void MainFrameTest::SettingsLoadedBeforeTheWindowSavedAfter() {
     QTemporaryDir folder;
     QFile ini(folder.filePath(QStringLiteral("Settings.ini")));
     QVERIFY(ini.open(QIODevice::WriteOnly));

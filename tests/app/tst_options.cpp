@@ -6,9 +6,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
-#include <QSignalSpy>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -23,8 +23,7 @@ namespace {
 
 // The panel in a window of its own, with a button to take the focus away.
 struct Panel {
-    explicit Panel(ConversionSettings& settings)
-    {
+    explicit Panel(ConversionSettings& settings) {
         auto* layout = new QVBoxLayout(&window);
         view = new CRightView(settings, &window);
         elsewhere = new QPushButton(QStringLiteral("elsewhere"), &window);
@@ -38,27 +37,27 @@ struct Panel {
         QVERIFY(QTest::qWaitForWindowActive(&window));
     }
     OptionTree* tree() const { return view->Tree(); }
-    OptionListItem* list(int id) const { return static_cast<OptionListItem*>(tree()->FindItem(id)); }
-    OptionSpinnerItem* spinner(int id) const { return static_cast<OptionSpinnerItem*>(tree()->FindItem(id)); }
-    OptionFolderItem* folder() const
-    {
+    OptionListItem* list(int id) const {
+        return static_cast<OptionListItem*>(tree()->FindItem(id));
+    }
+    OptionSpinnerItem* spinner(int id) const {
+        return static_cast<OptionSpinnerItem*>(tree()->FindItem(id));
+    }
+    OptionFolderItem* folder() const {
         return static_cast<OptionFolderItem*>(tree()->FindItem(CRightView::ItemOutputDirectory));
     }
-    void leave() const
-    {
+    void leave() const {
         elsewhere->setFocus(Qt::TabFocusReason);
         QCoreApplication::processEvents();
     }
     // Puts the cursor in the spinner's field, as a click would.
-    void typeInto(OptionSpinnerItem* item, const QString& text) const
-    {
+    void typeInto(OptionSpinnerItem* item, const QString& text) const {
         item->Editor()->setFocus(Qt::MouseFocusReason);
         item->Editor()->selectAll();
         QTest::keyClicks(item->Editor(), text);
     }
     // Picks a list entry with the keyboard, as a user would.
-    void pick(OptionListItem* item, int index) const
-    {
+    void pick(OptionListItem* item, int index) const {
         item->Editor()->setFocus(Qt::MouseFocusReason);
         while (item->SelectedIndex() < index)
             QTest::keyClick(item->Editor(), Qt::Key_Down);
@@ -71,8 +70,7 @@ struct Panel {
     QPushButton* elsewhere = nullptr;
 };
 
-QStringList Choices(const OptionListItem* item)
-{
+QStringList Choices(const OptionListItem* item) {
     QStringList choices;
     for (int i = 0; i < item->Editor()->count(); ++i)
         choices << item->Editor()->itemText(i);
@@ -102,8 +100,7 @@ private slots:
     void endPageTextFromOutside();
 };
 
-void OptionsPanelTest::itemsInOrderWithTheirTexts()
-{
+void OptionsPanelTest::itemsInOrderWithTheirTexts() {
     ConversionSettings settings;
     Panel panel(settings);
     OptionTree* tree = panel.tree();
@@ -123,11 +120,14 @@ void OptionsPanelTest::itemsInOrderWithTheirTexts()
         {1, Kind::List, "Page Range", "Output page range."},
         {2, Kind::Spinner, "Begin Page", "Begin page."},
         {2, Kind::Spinner, "End Page", "End page."},
-        {1, Kind::List, "Open Results", "Open the result image files directory when finished converting."},
+        {1, Kind::List, "Open Results",
+         "Open the result image files directory when finished converting."},
         {0, Kind::Category, "Output Options", "Output options."},
         {6, Kind::Folder, "Output Directory",
-         "Output file directory. Save all the output files to this directory. Null for every pdf file directory."},
-        {6, Kind::List, "Output Mode", "Output mode. Image format(.ppm/.pbm, .jpg, .bmp, .gif and so on)."},
+         "Output file directory. Save all the output files to this directory. Null for every pdf "
+         "file directory."},
+        {6, Kind::List, "Output Mode",
+         "Output mode. Image format(.ppm/.pbm, .jpg, .bmp, .gif and so on)."},
         {8, Kind::Spinner, "Jpeg Quality (%)", "Jpeg quality in percent."},
         {8, Kind::List, "Jpeg Gray Scale", "Generate gray scale jpg images."},
     };
@@ -148,15 +148,18 @@ void OptionsPanelTest::itemsInOrderWithTheirTexts()
 
     QCOMPARE(Choices(panel.list(2)), (QStringList{"All Pages", "Selected Pages"}));
     QCOMPARE(Choices(panel.list(5)), (QStringList{"Yes", "No"}));
-    QCOMPARE(Choices(panel.list(8)), (QStringList{"ppm/pbm", "jpg", "bmp", "gif", "png", "tif", "tga", "pcx"}));
+    QCOMPARE(Choices(panel.list(8)),
+             (QStringList{"ppm/pbm", "jpg", "bmp", "gif", "png", "tif", "tga", "pcx"}));
     QCOMPARE(Choices(panel.list(10)), (QStringList{"True", "False"}));
     QCOMPARE(panel.spinner(3)->Lower(), 1);
     QCOMPARE(panel.spinner(3)->Upper(), 1000);
     QCOMPARE(panel.spinner(4)->Upper(), 1000);
     QCOMPARE(panel.spinner(9)->Upper(), 100);
-    QCOMPARE(panel.folder()->BrowserTitle(),
-             QStringLiteral("Please select a folder to save result files. All the output files will be saved to "
-                            "this folder."));
+    QCOMPARE(
+        panel.folder()->BrowserTitle(),
+        QStringLiteral(
+            "Please select a folder to save result files. All the output files will be saved to "
+            "this folder."));
     QCOMPARE(panel.folder()->BrowserFlags(), 0x49u);
 
     for (int id : {1, 6}) {
@@ -168,8 +171,7 @@ void OptionsPanelTest::itemsInOrderWithTheirTexts()
     QCOMPARE(tree->DescriptionPane()->height(), 50);
 }
 
-void OptionsPanelTest::defaultPanel()
-{
+void OptionsPanelTest::defaultPanel() {
     ConversionSettings settings;
     Panel panel(settings);
     QCOMPARE(panel.list(2)->SelectedText(), QStringLiteral("All Pages"));
@@ -191,8 +193,7 @@ void OptionsPanelTest::defaultPanel()
     QVERIFY(!panel.folder()->IsReadOnly());
 }
 
-void OptionsPanelTest::pageRangeGreysBeginAndEnd()
-{
+void OptionsPanelTest::pageRangeGreysBeginAndEnd() {
     ConversionSettings settings;
     Panel panel(settings);
     panel.pick(panel.list(2), 1);
@@ -207,8 +208,7 @@ void OptionsPanelTest::pageRangeGreysBeginAndEnd()
     QVERIFY(!panel.spinner(4)->Editor()->isEnabled());
 }
 
-void OptionsPanelTest::outputModeGreysJpegItems()
-{
+void OptionsPanelTest::outputModeGreysJpegItems() {
     ConversionSettings settings;
     Panel panel(settings);
     panel.pick(panel.list(8), 4);
@@ -228,8 +228,7 @@ void OptionsPanelTest::outputModeGreysJpegItems()
     QVERIFY(panel.spinner(9)->IsReadOnly());
 }
 
-void OptionsPanelTest::focusChangeAndEnterCommitLists()
-{
+void OptionsPanelTest::focusChangeAndEnterCommitLists() {
     ConversionSettings settings;
     Panel panel(settings);
     // A selection made without a pick (as a drop-down left open would)
@@ -250,8 +249,7 @@ void OptionsPanelTest::focusChangeAndEnterCommitLists()
     QCOMPARE(settings.JpegGrayScale, 0);
 }
 
-void OptionsPanelTest::typedSpinnerTextIsNotChecked()
-{
+void OptionsPanelTest::typedSpinnerTextIsNotChecked() {
     ConversionSettings settings;
     settings.PageRange = 1;
     Panel panel(settings);
@@ -268,8 +266,7 @@ void OptionsPanelTest::typedSpinnerTextIsNotChecked()
     QCOMPARE(settings.StartPage, 7);
 }
 
-void OptionsPanelTest::spinnerStepsStopAtTheLimits()
-{
+void OptionsPanelTest::spinnerStepsStopAtTheLimits() {
     ConversionSettings settings;
     settings.PageRange = 1;
     settings.EndPage = 999;
@@ -307,22 +304,29 @@ void OptionsPanelTest::spinnerStepsStopAtTheLimits()
     QCOMPARE(quality->Text(), QStringLiteral("70"));
 }
 
-void OptionsPanelTest::leadingIntegerTable()
-{
+void OptionsPanelTest::leadingIntegerTable() {
     const struct {
         const char* Text;
         int Value;
     } cases[] = {
-        {"42", 42},         {"  42abc", 42},  {"\t-7", -7},          {"+3", 3},
-        {"", 0},            {"abc", 0},       {"x12", 0},            {" - 5", 0},
-        {"2147483647", INT_MAX}, {"99999999999", INT_MAX}, {"-99999999999", INT_MIN}, {"12 34", 12},
+        {"42", 42},
+        {"  42abc", 42},
+        {"\t-7", -7},
+        {"+3", 3},
+        {"", 0},
+        {"abc", 0},
+        {"x12", 0},
+        {" - 5", 0},
+        {"2147483647", INT_MAX},
+        {"99999999999", INT_MAX},
+        {"-99999999999", INT_MIN},
+        {"12 34", 12},
     };
     for (const auto& c : cases)
         QCOMPARE(OptionSpinnerItem::LeadingInteger(QString::fromLatin1(c.Text)), c.Value);
 }
 
-void OptionsPanelTest::letterFirstStoresZero()
-{
+void OptionsPanelTest::letterFirstStoresZero() {
     ConversionSettings settings;
     Panel panel(settings);
     panel.typeInto(panel.spinner(9), QStringLiteral("q85"));
@@ -331,8 +335,7 @@ void OptionsPanelTest::letterFirstStoresZero()
     QCOMPARE(panel.spinner(9)->Text(), QStringLiteral("q85"));
 }
 
-void OptionsPanelTest::readAllOptionsReadsUncommittedText()
-{
+void OptionsPanelTest::readAllOptionsReadsUncommittedText() {
     ConversionSettings settings;
     settings.PageRange = 1;
     Panel panel(settings);
@@ -354,8 +357,7 @@ void OptionsPanelTest::readAllOptionsReadsUncommittedText()
     QVERIFY(!panel.spinner(3)->IsReadOnly());
 }
 
-void OptionsPanelTest::loadedValuesOutsideTheChoices()
-{
+void OptionsPanelTest::loadedValuesOutsideTheChoices() {
     ConversionSettings settings;
     settings.ImagesFormat = 9;
     settings.OpenResult = -2;
@@ -379,8 +381,7 @@ void OptionsPanelTest::loadedValuesOutsideTheChoices()
     QCOMPARE(settings.JpegQuality, 250);
 }
 
-void OptionsPanelTest::folderChosenReachesRecordThroughReadAll()
-{
+void OptionsPanelTest::folderChosenReachesRecordThroughReadAll() {
     ConversionSettings settings;
     Panel panel(settings);
     QString askedTitle, askedCurrent;
@@ -416,8 +417,7 @@ void OptionsPanelTest::folderChosenReachesRecordThroughReadAll()
     QCOMPARE(asked, 3);
 }
 
-void OptionsPanelTest::rowActivationFocusesTheValue()
-{
+void OptionsPanelTest::rowActivationFocusesTheValue() {
     ConversionSettings settings;
     Panel panel(settings);
     QTreeWidget* view = panel.tree()->View();
@@ -432,13 +432,12 @@ void OptionsPanelTest::rowActivationFocusesTheValue()
     QVERIFY(view->hasFocus());
 }
 
-
-void OptionsPanelTest::cancelKeepsTheFolder()
-{
+void OptionsPanelTest::cancelKeepsTheFolder() {
     ConversionSettings settings;
     Panel panel(settings);
     QString answer = QStringLiteral("/first");
-    panel.tree()->SetFolderBrowser([&](QWidget*, const QString&, const QString&) { return answer; });
+    panel.tree()->SetFolderBrowser(
+        [&](QWidget*, const QString&, const QString&) { return answer; });
     QVERIFY(panel.folder()->Browse());
     answer.clear(); // cancelled
     QVERIFY(!panel.folder()->Browse());
@@ -448,8 +447,7 @@ void OptionsPanelTest::cancelKeepsTheFolder()
     QCOMPARE(settings.OutputDirectory, std::string("/first"));
 }
 
-void OptionsPanelTest::descriptionPaneFollowsTheFocus()
-{
+void OptionsPanelTest::descriptionPaneFollowsTheFocus() {
     ConversionSettings settings;
     Panel panel(settings);
     OptionTree* tree = panel.tree();
@@ -480,8 +478,7 @@ void OptionsPanelTest::descriptionPaneFollowsTheFocus()
     QVERIFY(pane->text().isEmpty());
 }
 
-void OptionsPanelTest::endPageTextFromOutside()
-{
+void OptionsPanelTest::endPageTextFromOutside() {
     ConversionSettings settings;
     Panel panel(settings);
     QCOMPARE(panel.view->PageRangeIndex(), 0);

@@ -35,8 +35,7 @@ private:
     QString m_out;
 };
 
-void OptionsRunTest::init()
-{
+void OptionsRunTest::init() {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     m_shell = std::make_unique<RecordingShell>();
@@ -58,16 +57,14 @@ void OptionsRunTest::init()
     Tree()->SetFolderBrowser([this](QWidget*, const QString&, const QString&) { return m_out; });
 }
 
-void OptionsRunTest::cleanup()
-{
+void OptionsRunTest::cleanup() {
     m_app->DestroyMainWindow();
     m_app.reset();
     m_shell.reset();
     m_dir.reset();
 }
 
-void OptionsRunTest::PressF5AndWait()
-{
+void OptionsRunTest::PressF5AndWait() {
     QSignalSpy finished(m_frame->Form(), &MainForm::RunFinished);
     QWidget* focus = QApplication::focusWidget();
     QVERIFY(focus);
@@ -75,13 +72,11 @@ void OptionsRunTest::PressF5AndWait()
     QVERIFY(finished.count() > 0 || finished.wait(30000));
 }
 
-QStringList OptionsRunTest::OutputFiles() const
-{
+QStringList OptionsRunTest::OutputFiles() const {
     return QDir(m_out).entryList(QDir::Files, QDir::Name);
 }
 
-void OptionsRunTest::uncommittedSpinnerEditReadByF5()
-{
+void OptionsRunTest::uncommittedSpinnerEditReadByF5() {
     auto* range = static_cast<OptionListItem*>(Tree()->FindItem(CRightView::ItemPageRange));
     range->Editor()->setFocus(Qt::MouseFocusReason);
     QTest::keyClick(range->Editor(), Qt::Key_Down); // "Selected Pages", committed
@@ -89,7 +84,8 @@ void OptionsRunTest::uncommittedSpinnerEditReadByF5()
     mode->Editor()->setFocus(Qt::MouseFocusReason);
     QTest::keyClick(mode->Editor(), Qt::Key_Up); // "ppm/pbm"
     QCOMPARE(m_app->Settings().ImagesFormat, 0);
-    auto* folder = static_cast<OptionFolderItem*>(Tree()->FindItem(CRightView::ItemOutputDirectory));
+    auto* folder =
+        static_cast<OptionFolderItem*>(Tree()->FindItem(CRightView::ItemOutputDirectory));
     QVERIFY(folder->Browse());
 
     auto* begin = static_cast<OptionSpinnerItem*>(Tree()->FindItem(CRightView::ItemBeginPage));
@@ -107,9 +103,9 @@ void OptionsRunTest::uncommittedSpinnerEditReadByF5()
     QVERIFY2(files.first().endsWith(QStringLiteral(".ppm")), qPrintable(files.join(u' ')));
 }
 
-void OptionsRunTest::chosenFolderUsedByNextRun()
-{
-    auto* folder = static_cast<OptionFolderItem*>(Tree()->FindItem(CRightView::ItemOutputDirectory));
+void OptionsRunTest::chosenFolderUsedByNextRun() {
+    auto* folder =
+        static_cast<OptionFolderItem*>(Tree()->FindItem(CRightView::ItemOutputDirectory));
     folder->Field()->setFocus(Qt::MouseFocusReason);
     QTest::mouseClick(folder->Field(), Qt::LeftButton);
     QCOMPARE(folder->Folder(), m_out);
@@ -122,7 +118,8 @@ void OptionsRunTest::chosenFolderUsedByNextRun()
     QCOMPARE(files.size(), 3);
     for (const QString& file : files)
         QVERIFY2(file.endsWith(QStringLiteral(".jpg")), qPrintable(file));
-    QVERIFY2(m_shell->Requests.join(u'\n').contains(m_out), qPrintable(m_shell->Requests.join(u'\n')));
+    QVERIFY2(m_shell->Requests.join(u'\n').contains(m_out),
+             qPrintable(m_shell->Requests.join(u'\n')));
 }
 
 QTEST_MAIN(OptionsRunTest)

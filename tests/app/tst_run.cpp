@@ -29,8 +29,7 @@ namespace {
 // Message boxes that run a step of the test while the worker waits for OK.
 class ScriptedMessages : public talvore::testing::RecordingMessages {
 public:
-    void Inform(QWidget* parent, const QString& text, MessageIcon icon) override
-    {
+    void Inform(QWidget* parent, const QString& text, MessageIcon icon) override {
         RecordingMessages::Inform(parent, text, icon);
         if (WhileShown)
             WhileShown(text);
@@ -68,8 +67,7 @@ private:
     MainForm* m_form = nullptr;
 };
 
-void RunTest::init()
-{
+void RunTest::init() {
     m_dir = std::make_unique<QTemporaryDir>();
     m_messages = std::make_unique<ScriptedMessages>();
     m_shell = std::make_unique<RecordingShell>();
@@ -83,24 +81,21 @@ void RunTest::init()
     m_form = m_frame->Form();
 }
 
-void RunTest::cleanup()
-{
+void RunTest::cleanup() {
     m_app.reset();
     m_shell.reset();
     m_messages.reset();
     m_dir.reset();
 }
 
-QString RunTest::MakePdf(const QString& name, int pages)
-{
+QString RunTest::MakePdf(const QString& name, int pages) {
     const QString path = m_dir->filePath(name);
     if (!talvore::testing::WriteImagePdf(path, pages))
         qWarning("could not write %s", qPrintable(path));
     return path;
 }
 
-QString RunTest::MakeBroken(const QString& name)
-{
+QString RunTest::MakeBroken(const QString& name) {
     const QString path = m_dir->filePath(name);
     QFile file(path);
     file.open(QIODevice::WriteOnly);
@@ -108,8 +103,7 @@ QString RunTest::MakeBroken(const QString& name)
     return path;
 }
 
-void RunTest::Watch(BarLog& log)
-{
+void RunTest::Watch(BarLog& log) {
     connect(m_form->CurrentBar(), &CaptionProgressBar::CaptionChanged, this,
             [&log](const QString& caption) { log.Current << caption; });
     connect(m_form->TotalBar(), &CaptionProgressBar::CaptionChanged, this,
@@ -118,8 +112,7 @@ void RunTest::Watch(BarLog& log)
             [&log](int value) { log.CurrentPositions << value; });
 }
 
-void RunTest::FullRunStartedWithF5()
-{
+void RunTest::FullRunStartedWithF5() {
     const QString first = MakePdf(QStringLiteral("first.pdf"), 2);
     const QString second = MakePdf(QStringLiteral("second.pdf"), 3);
     m_form->Files().DropFiles({first, second});
@@ -131,13 +124,15 @@ void RunTest::FullRunStartedWithF5()
     m_form->Grid()->setFocus();
     QTest::keyClick(m_form->Grid(), Qt::Key_F5);
     QVERIFY(m_form->IsConverting());
-    for (const int id : {IdStartConvert, IdClearAll, IdImportDirectory, IdOpenFile, IdRemoveSelected})
+    for (const int id :
+         {IdStartConvert, IdClearAll, IdImportDirectory, IdOpenFile, IdRemoveSelected})
         QVERIFY(!m_form->Button(id)->isEnabled());
     QVERIFY(m_form->Button(IdStopConvert)->isEnabled());
     QVERIFY(finished.wait(20000));
 
     QVERIFY(!m_form->IsConverting());
-    for (const int id : {IdStartConvert, IdClearAll, IdImportDirectory, IdOpenFile, IdRemoveSelected})
+    for (const int id :
+         {IdStartConvert, IdClearAll, IdImportDirectory, IdOpenFile, IdRemoveSelected})
         QVERIFY(m_form->Button(id)->isEnabled());
     QCOMPARE(log.Total, (QStringList{"File 1 of 2, 50%", "File 2 of 2, 100%", "Convert Finished"}));
     QCOMPARE(log.Current, (QStringList{"Page 1 of 2, 50%", "Page 2 of 2, 100%", "Convert Finished",
@@ -146,13 +141,13 @@ void RunTest::FullRunStartedWithF5()
     QCOMPARE(log.CurrentPositions, (QList<int>{50, 100, 33, 66, 100}));
     QVERIFY(m_messages->Texts.isEmpty());
     // The output folder of the first document is opened at the end.
-    QCOMPARE(m_shell->Requests, QStringList{QStringLiteral("explore ") + m_dir->path() + QLatin1Char('/')});
+    QCOMPARE(m_shell->Requests,
+             QStringList{QStringLiteral("explore ") + m_dir->path() + QLatin1Char('/')});
     QCOMPARE(QDir(m_dir->filePath(QStringLiteral("first"))).entryList(QDir::Files).size(), 2);
     QCOMPARE(QDir(m_dir->filePath(QStringLiteral("second"))).entryList(QDir::Files).size(), 3);
 }
 
-void RunTest::AvailabilityDuringARunAndStopBetweenDocuments()
-{
+void RunTest::AvailabilityDuringARunAndStopBetweenDocuments() {
     const QString first = MakePdf(QStringLiteral("one.pdf"), 1);
     const QString broken = MakeBroken(QStringLiteral("two.pdf"));
     const QString third = MakePdf(QStringLiteral("three.pdf"), 1);
@@ -218,8 +213,7 @@ void RunTest::AvailabilityDuringARunAndStopBetweenDocuments()
     QVERIFY(m_frame->Action(IdStartConvert)->isEnabled());
 }
 
-void RunTest::ClosingDuringARunWaitsForTheDocument()
-{
+void RunTest::ClosingDuringARunWaitsForTheDocument() {
     const QString broken = MakeBroken(QStringLiteral("first.pdf"));
     const QString second = MakePdf(QStringLiteral("second.pdf"), 1);
     m_form->Files().DropFiles({broken, second});
@@ -239,7 +233,8 @@ void RunTest::ClosingDuringARunWaitsForTheDocument()
     QVERIFY(!m_form->IsConverting());
     // The worker's last word reached the form after the close began; the
     // close that follows the run stops once more, as every close does.
-    QCOMPARE(log.Current, (QStringList{"Convert stopped.", "Convert Finished", "Convert stopped."}));
+    QCOMPARE(log.Current,
+             (QStringList{"Convert stopped.", "Convert Finished", "Convert stopped."}));
     QVERIFY(!QFileInfo(m_dir->filePath(QStringLiteral("second"))).exists());
 
     // Then the form goes and the settings are written.
@@ -251,8 +246,7 @@ void RunTest::ClosingDuringARunWaitsForTheDocument()
 // Not the window's way (it waits for the run), but a form that goes away
 // mid-run must stop and join its worker, and nothing queued by the worker
 // may reach it afterwards.
-void RunTest::FormDestroyedDuringARunLetsTheWorkerGo()
-{
+void RunTest::FormDestroyedDuringARunLetsTheWorkerGo() {
     ConversionSettings settings;
     settings.ImagesFormat = OutputRaw;
     auto form = std::make_unique<MainForm>(settings);

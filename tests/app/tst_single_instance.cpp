@@ -21,8 +21,7 @@
 
 namespace {
 
-CConverterApp::Options InstanceOptions(const QString& folder, const QString& instance)
-{
+CConverterApp::Options InstanceOptions(const QString& folder, const QString& instance) {
     CConverterApp::Options options;
     options.InstanceName = instance;
     options.ModuleDirectory = folder + QLatin1Char('/');
@@ -32,8 +31,7 @@ CConverterApp::Options InstanceOptions(const QString& folder, const QString& ins
     return options;
 }
 
-void Say(const char* text)
-{
+void Say(const char* text) {
     std::printf("%s\n", text);
     std::fflush(stdout);
 }
@@ -41,8 +39,7 @@ void Say(const char* text)
 // The first instance: minimised, with a modal dialog up, until a later
 // start raises it; then it reports what it sees, and closes once the test
 // has put a file named "quit" in its folder.
-int RunFirst(const QString& folder, const QString& instance)
-{
+int RunFirst(const QString& folder, const QString& instance) {
     CConverterApp app(InstanceOptions(folder, instance));
     QDialog* dialog = nullptr;
     QTimer::singleShot(0, &app, [&] {
@@ -56,8 +53,8 @@ int RunFirst(const QString& folder, const QString& instance)
     QObject::connect(&app, &CConverterApp::RaiseRequested, &app, [&] {
         CMainFrame* frame = app.MainFrame();
         const bool restored = !frame->isMinimized() && frame->isVisible();
-        const bool modalInFront = QApplication::activeModalWidget() == dialog &&
-                                  QApplication::activeWindow() == dialog;
+        const bool modalInFront =
+            QApplication::activeModalWidget() == dialog && QApplication::activeWindow() == dialog;
         Say(restored ? "restored" : "still-minimised");
         Say(modalInFront ? "modal-in-front" : "modal-behind");
         dialog->close();
@@ -75,8 +72,7 @@ int RunFirst(const QString& folder, const QString& instance)
 }
 
 // The second start names a PDF file, as "Open with" does.
-int RunSecond(const QString& folder, const QString& instance)
-{
+int RunSecond(const QString& folder, const QString& instance) {
     CConverterApp::Options options = InstanceOptions(folder, instance);
     options.Files = {folder + QStringLiteral("/handed.pdf"), folder + QStringLiteral("/notes.txt")};
     CConverterApp app(options);
@@ -92,10 +88,10 @@ private slots:
     void LoneStartAfterACrashStillListens();
 };
 
-void SingleInstanceTest::SecondStartHandsOver()
-{
+void SingleInstanceTest::SecondStartHandsOver() {
     QTemporaryDir folder;
-    const QString instance = QStringLiteral("talvore-tst-%1").arg(QCoreApplication::applicationPid());
+    const QString instance =
+        QStringLiteral("talvore-tst-%1").arg(QCoreApplication::applicationPid());
     const QString settings = folder.filePath(QStringLiteral("Settings.ini"));
     for (const char* name : {"handed.pdf", "notes.txt"})
         QFile(folder.filePath(QString::fromLatin1(name))).open(QIODevice::WriteOnly);
@@ -133,11 +129,11 @@ void SingleInstanceTest::SecondStartHandsOver()
     QVERIFY(QFileInfo::exists(settings));
 }
 
-void SingleInstanceTest::LoneStartAfterACrashStillListens()
-{
+void SingleInstanceTest::LoneStartAfterACrashStillListens() {
     // A socket file left by a crashed instance must not block a new start.
     QTemporaryDir folder;
-    const QString instance = QStringLiteral("talvore-stale-%1").arg(QCoreApplication::applicationPid());
+    const QString instance =
+        QStringLiteral("talvore-stale-%1").arg(QCoreApplication::applicationPid());
     CConverterApp app(InstanceOptions(folder.path(), instance));
     const QString socketPath = QDir::tempPath() + QLatin1Char('/') + app.ServerName();
     QFile stale(socketPath);
@@ -149,8 +145,7 @@ void SingleInstanceTest::LoneStartAfterACrashStillListens()
     QVERIFY(later.HandOverToRunningInstance());
 }
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.size() == 4 && arguments[1] == QLatin1String("--first"))

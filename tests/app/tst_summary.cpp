@@ -23,8 +23,7 @@ namespace {
 using MessageRecorder = talvore::testing::RecordingMessages;
 
 // The character format at the first character of text in the box.
-QTextCharFormat FormatAt(QTextEdit& box, const QString& text)
-{
+QTextCharFormat FormatAt(QTextEdit& box, const QString& text) {
     const int at = box.toPlainText().indexOf(text);
     if (at < 0)
         return {};
@@ -46,8 +45,7 @@ private slots:
     void replacesWhatWasShownBefore();
 
 private:
-    QString WritePdf(const QString& name, const tinypdf::Layout& layout)
-    {
+    QString WritePdf(const QString& name, const tinypdf::Layout& layout) {
         const QString path = m_dir->filePath(name);
         tinypdf::Write(QFile::encodeName(path).toStdString(), tinypdf::Build(layout));
         return path;
@@ -58,20 +56,17 @@ private:
     talvore::MessagePresenter* m_old = nullptr;
 };
 
-void SummaryViewTest::init()
-{
+void SummaryViewTest::init() {
     m_dir = std::make_unique<QTemporaryDir>();
     m_messages.Texts.clear();
     m_old = talvore::SetMessagePresenter(&m_messages);
 }
 
-void SummaryViewTest::cleanup()
-{
+void SummaryViewTest::cleanup() {
     talvore::SetMessagePresenter(m_old);
 }
 
-void SummaryViewTest::reportWithFormatsAndEndPage()
-{
+void SummaryViewTest::reportWithFormatsAndEndPage() {
     tinypdf::Layout layout;
     layout.Pages = 7;
     layout.Version = "1.5";
@@ -86,10 +81,12 @@ void SummaryViewTest::reportWithFormatsAndEndPage()
     const QString text = box.toPlainText();
     QVERIFY(m_messages.Texts.isEmpty());
     const std::string sizeLine = talvore::FileSizeLine(uint64_t(QFileInfo(path).size()));
-    QVERIFY(text.startsWith(path + QStringLiteral("\nSummary:\n") + QString::fromStdString(sizeLine) +
+    QVERIFY(text.startsWith(path + QStringLiteral("\nSummary:\n") +
+                            QString::fromStdString(sizeLine) +
                             QStringLiteral("\tCreation Time: ")));
-    QVERIFY(text.contains(QStringLiteral("PDF Description:\n\tPDF Version: 1.5 (Acrobat 6.x) \n"
-                                         "\tPage Size: 816 x 1056 Pixel\n\tNumber of Pages: 7\nPDF Security:\n")));
+    QVERIFY(text.contains(
+        QStringLiteral("PDF Description:\n\tPDF Version: 1.5 (Acrobat 6.x) \n"
+                       "\tPage Size: 816 x 1056 Pixel\n\tNumber of Pages: 7\nPDF Security:\n")));
     QVERIFY(text.endsWith(QStringLiteral("\tCommenting: Allowed")));
 
     const QTextCharFormat pathFormat = FormatAt(box, path);
@@ -108,15 +105,15 @@ void SummaryViewTest::reportWithFormatsAndEndPage()
     QVERIFY(plain.fontWeight() != int(QFont::Bold));
 
     // "All Pages": End Page shows the page count; the record follows at the run.
-    auto* endPage = static_cast<OptionSpinnerItem*>(panel.Tree()->FindItem(CRightView::ItemEndPage));
+    auto* endPage =
+        static_cast<OptionSpinnerItem*>(panel.Tree()->FindItem(CRightView::ItemEndPage));
     QCOMPARE(endPage->Text(), QStringLiteral("7"));
     QCOMPARE(settings.EndPage, 1000);
     panel.ReadAllOptions();
     QCOMPARE(settings.EndPage, 7);
 }
 
-void SummaryViewTest::selectedPagesLeavesEndPageAlone()
-{
+void SummaryViewTest::selectedPagesLeavesEndPageAlone() {
     const QString path = WritePdf(QStringLiteral("a.pdf"), tinypdf::Layout{});
     talvore::ConversionSettings settings;
     settings.PageRange = 1;
@@ -124,7 +121,8 @@ void SummaryViewTest::selectedPagesLeavesEndPageAlone()
     CRightView panel(settings);
     QTextEdit box;
     ShowPdfSummary(&box, path, &panel);
-    auto* endPage = static_cast<OptionSpinnerItem*>(panel.Tree()->FindItem(CRightView::ItemEndPage));
+    auto* endPage =
+        static_cast<OptionSpinnerItem*>(panel.Tree()->FindItem(CRightView::ItemEndPage));
     QCOMPARE(endPage->Text(), QStringLiteral("40"));
     QVERIFY(box.toPlainText().contains(QStringLiteral("Number of Pages: 1\n")));
 
@@ -134,8 +132,7 @@ void SummaryViewTest::selectedPagesLeavesEndPageAlone()
     QCOMPARE(alone.toPlainText(), box.toPlainText());
 }
 
-void SummaryViewTest::invalidFileKeepsFirstFivePieces()
-{
+void SummaryViewTest::invalidFileKeepsFirstFivePieces() {
     const QString path = m_dir->filePath(QStringLiteral("broken.pdf"));
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
@@ -148,14 +145,15 @@ void SummaryViewTest::invalidFileKeepsFirstFivePieces()
     ShowPdfSummary(&box, path, &panel);
     QCOMPARE(m_messages.Texts, QStringList{QStringLiteral("Not a valid pdf file!")});
     const QString text = box.toPlainText();
-    QVERIFY(text.startsWith(path + QStringLiteral("\nSummary:\n\tFile Size: 1 KB (1,024 Bytes)\n\tCreation Time: ")));
+    QVERIFY(text.startsWith(
+        path + QStringLiteral("\nSummary:\n\tFile Size: 1 KB (1,024 Bytes)\n\tCreation Time: ")));
     QVERIFY(text.endsWith(QStringLiteral("\nPDF Description:\n")));
-    auto* endPage = static_cast<OptionSpinnerItem*>(panel.Tree()->FindItem(CRightView::ItemEndPage));
+    auto* endPage =
+        static_cast<OptionSpinnerItem*>(panel.Tree()->FindItem(CRightView::ItemEndPage));
     QCOMPARE(endPage->Text(), QStringLiteral("1000"));
 }
 
-void SummaryViewTest::replacesWhatWasShownBefore()
-{
+void SummaryViewTest::replacesWhatWasShownBefore() {
     const QString first = WritePdf(QStringLiteral("first.pdf"), tinypdf::Layout{});
     const QString second = WritePdf(QStringLiteral("second.pdf"), tinypdf::Layout{});
     QTextEdit box;

@@ -16,8 +16,8 @@
 
 #include <ctime>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <memory>
+#include <sys/stat.h>
 
 #define SI_NO_CONVERSION
 #define SI_IMPLEMENTATION
@@ -27,22 +27,19 @@ namespace {
 
 using MessageRecorder = talvore::testing::RecordingMessages;
 
-QByteArray ReadAll(const QString& path)
-{
+QByteArray ReadAll(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-void WriteAll(const QString& path, const QByteArray& bytes)
-{
+void WriteAll(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     QCOMPARE(file.write(bytes), bytes.size());
 }
 
 // The value of a key of the settings file, or a null string when missing.
-QString IniValue(const QString& path, const char* section, const char* key)
-{
+QString IniValue(const QString& path, const char* section, const char* key) {
     CSimpleIniA ini;
     if (ini.LoadFile(QFile::encodeName(path).constData()) < 0)
         return {};
@@ -51,10 +48,10 @@ QString IniValue(const QString& path, const char* section, const char* key)
 }
 
 // What the dialog should store as the file's time stamp.
-QString ExpectedStamp(const QString& path)
-{
+QString ExpectedStamp(const QString& path) {
     struct statx info {};
-    if (statx(AT_FDCWD, QFile::encodeName(path).constData(), 0, STATX_BTIME | STATX_CTIME, &info) != 0)
+    if (statx(AT_FDCWD, QFile::encodeName(path).constData(), 0, STATX_BTIME | STATX_CTIME, &info) !=
+        0)
         return {};
     const bool hasBirth = (info.stx_mask & STATX_BTIME) != 0 && info.stx_btime.tv_sec != 0;
     const std::time_t when = hasBirth ? info.stx_btime.tv_sec : info.stx_ctime.tv_sec;
@@ -64,8 +61,7 @@ QString ExpectedStamp(const QString& path)
 }
 
 // On the box itself, where a user clicks.
-void ClickCheckBox(QCheckBox* box)
-{
+void ClickCheckBox(QCheckBox* box) {
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
 }
 
@@ -91,8 +87,7 @@ private slots:
 private:
     // Constructs, optionally lets the caller act, and destroys a dialog,
     // as one start of the application would; answers the tip it showed.
-    QString Start()
-    {
+    QString Start() {
         CTipDialog dialog(m_settings, m_tips);
         return dialog.TipText();
     }
@@ -104,8 +99,7 @@ private:
     talvore::MessagePresenter* m_oldPresenter = nullptr;
 };
 
-void TipsTest::init()
-{
+void TipsTest::init() {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     m_settings = m_dir->filePath(QStringLiteral("Settings.ini"));
@@ -114,14 +108,12 @@ void TipsTest::init()
     m_oldPresenter = talvore::SetMessagePresenter(&m_messages);
 }
 
-void TipsTest::cleanup()
-{
+void TipsTest::cleanup() {
     talvore::SetMessagePresenter(m_oldPresenter);
     m_dir.reset();
 }
 
-void TipsTest::firstStartShowsFirstTipAndStoresPosition()
-{
+void TipsTest::firstStartShowsFirstTipAndStoresPosition() {
     const QByteArray head = "; Talvore tips\n\n  indented note\n";
     WriteAll(m_tips, head + "First tip.\nSecond tip.\n");
     {
@@ -140,16 +132,17 @@ void TipsTest::firstStartShowsFirstTipAndStoresPosition()
     const QString stamp = IniValue(m_settings, "Tips", "TimeStamp");
     QCOMPARE(stamp, ExpectedStamp(m_tips));
     // ctime's 24-character form, no line end.
-    QVERIFY2(QRegularExpression(QStringLiteral("^[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9]\\d \\d\\d:\\d\\d:\\d\\d \\d{4}$"))
-                 .match(stamp)
-                 .hasMatch(),
-             qPrintable(stamp));
+    QVERIFY2(
+        QRegularExpression(
+            QStringLiteral("^[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9]\\d \\d\\d:\\d\\d:\\d\\d \\d{4}$"))
+            .match(stamp)
+            .hasMatch(),
+        qPrintable(stamp));
     // Never closed with "&Close": TipOfDay not written.
     QCOMPARE(IniValue(m_settings, "Tips", "TipOfDay"), QString());
 }
 
-void TipsTest::laterStartsAndNextTipAdvanceAndWrap()
-{
+void TipsTest::laterStartsAndNextTipAdvanceAndWrap() {
     WriteAll(m_tips, "Tip A\n;skip\nTip B\nTip C\n");
     QCOMPARE(Start(), QStringLiteral("Tip A\n"));
     QCOMPARE(Start(), QStringLiteral("Tip B\n"));
@@ -166,8 +159,7 @@ void TipsTest::laterStartsAndNextTipAdvanceAndWrap()
     QCOMPARE(Start(), QStringLiteral("Tip A\n"));
 }
 
-void TipsTest::replacedTipsFileRestarts()
-{
+void TipsTest::replacedTipsFileRestarts() {
     WriteAll(m_tips, "Old one\nOld two\nOld three\n");
     QCOMPARE(Start(), QStringLiteral("Old one\n"));
     QCOMPARE(Start(), QStringLiteral("Old two\n"));
@@ -175,14 +167,14 @@ void TipsTest::replacedTipsFileRestarts()
     QThread::msleep(1100);
     const QString replacement = m_dir->filePath(QStringLiteral("tips.new"));
     WriteAll(replacement, "New one\nNew two\n");
-    QVERIFY(std::rename(QFile::encodeName(replacement).constData(), QFile::encodeName(m_tips).constData()) == 0);
+    QVERIFY(std::rename(QFile::encodeName(replacement).constData(),
+                        QFile::encodeName(m_tips).constData()) == 0);
     QCOMPARE(Start(), QStringLiteral("New one\n"));
     QCOMPARE(IniValue(m_settings, "Tips", "TimeStamp"), ExpectedStamp(m_tips));
     QCOMPARE(Start(), QStringLiteral("New two\n"));
 }
 
-void TipsTest::skippedLinesNeverShown()
-{
+void TipsTest::skippedLinesNeverShown() {
     WriteAll(m_tips, ";comment\n shown never\n\tnor this\n\n\r\nOne\r\n;x\nTwo\n");
     CTipDialog dialog(m_settings, m_tips);
     QStringList shown{dialog.TipText()};
@@ -194,8 +186,7 @@ void TipsTest::skippedLinesNeverShown()
     QCOMPARE(shown, (QStringList{"One\n", "Two\n", "One\n", "Two\n", "One\n", "Two\n", "One\n"}));
 }
 
-void TipsTest::closeVersusEscape()
-{
+void TipsTest::closeVersusEscape() {
     WriteAll(m_tips, "A\nB\nC\nD\n");
     QVERIFY(CTipDialog::ShowAtStartup(m_settings));
     {
@@ -236,8 +227,7 @@ void TipsTest::closeVersusEscape()
     QCOMPARE(IniValue(m_settings, "Tips", "TipOfDay"), QStringLiteral("1"));
 }
 
-void TipsTest::startupOffStillAdvances()
-{
+void TipsTest::startupOffStillAdvances() {
     WriteAll(m_settings, "[Tips]\nTipOfDay=0\n");
     WriteAll(m_tips, "One\nTwo\n");
     QVERIFY(!CTipDialog::ShowAtStartup(m_settings));
@@ -247,8 +237,7 @@ void TipsTest::startupOffStillAdvances()
     QCOMPARE(IniValue(m_settings, "Tips", "TipOfDay"), QStringLiteral("0"));
 }
 
-void TipsTest::longLineInPieces()
-{
+void TipsTest::longLineInPieces() {
     WriteAll(m_tips, QByteArray(1500, 'a') + "\nShort\n");
     CTipDialog dialog(m_settings, m_tips);
     QCOMPARE(dialog.TipText(), QString(999, u'a'));
@@ -258,8 +247,7 @@ void TipsTest::longLineInPieces()
     QCOMPARE(dialog.TipText(), QStringLiteral("Short\n"));
 }
 
-void TipsTest::fileWithoutTipsDoesNotHang()
-{
+void TipsTest::fileWithoutTipsDoesNotHang() {
     for (const QByteArray& contents : {QByteArray(), QByteArray(";only\n  comments\n\n\t\n")}) {
         WriteAll(m_tips, contents);
         CTipDialog dialog(m_settings, m_tips);
@@ -278,11 +266,11 @@ void TipsTest::fileWithoutTipsDoesNotHang()
     QVERIFY(!dialog.NextTipButton()->isEnabled());
 }
 
-void TipsTest::missingTipsFile()
-{
+void TipsTest::missingTipsFile() {
     {
         CTipDialog dialog(m_settings, m_tips);
-        QCOMPARE(dialog.TipText(), QStringLiteral("Tips file does not exist in the prescribed directory"));
+        QCOMPARE(dialog.TipText(),
+                 QStringLiteral("Tips file does not exist in the prescribed directory"));
         QVERIFY(!dialog.NextTipButton()->isEnabled());
         dialog.show();
         QTest::mouseClick(dialog.CloseButton(), Qt::LeftButton);
@@ -292,8 +280,7 @@ void TipsTest::missingTipsFile()
     QCOMPARE(IniValue(m_settings, "Tips", "TipOfDay"), QStringLiteral("1"));
 }
 
-void TipsTest::storedPositionEdgeCases()
-{
+void TipsTest::storedPositionEdgeCases() {
     WriteAll(m_tips, "One\nTwo\n");
     Start(); // stores the stamp
     const QString stamp = IniValue(m_settings, "Tips", "TimeStamp");
@@ -313,10 +300,10 @@ void TipsTest::storedPositionEdgeCases()
     QCOMPARE(Start(), QStringLiteral("Two\n"));
 }
 
-void TipsTest::otherSectionsSurvive()
-{
-    WriteAll(m_settings, "[Output General]\nPage Range=1\nStart Page=20\n[Output Images]\nImages Format=4\n"
-                         "[Other]\nKept=yes\n");
+void TipsTest::otherSectionsSurvive() {
+    WriteAll(m_settings,
+             "[Output General]\nPage Range=1\nStart Page=20\n[Output Images]\nImages Format=4\n"
+             "[Other]\nKept=yes\n");
     WriteAll(m_tips, "One\nTwo\n");
     {
         CTipDialog dialog(m_settings, m_tips);

@@ -32,12 +32,15 @@ CliResult RunCli(const std::vector<std::string>& arguments) {
     std::vector<std::string> args = {TALVORE_EXTRACT};
     args.insert(args.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
     pid_t child = 0;
     CliResult result;
     if (posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
@@ -56,18 +59,20 @@ void WritePdf(const std::string& path, int pages) {
     for (int p = 0; p < pages; ++p) {
         const int image = writer.AddImage(2, 2, "/DeviceRGB", 8, "", GradientSamples(2, 2, 3, p));
         const int mask = writer.AddImageMask(8, 2, "", "\xf0\x0f");
-        writer.AddPage(DrawXObject("I") + DrawXObject("M"), XObjectResources({{"I", image}, {"M", mask}}));
+        writer.AddPage(DrawXObject("I") + DrawXObject("M"),
+                       XObjectResources({{"I", image}, {"M", mask}}));
     }
     ASSERT_TRUE(writer.WriteFile(path));
 }
 
 TEST(ExtractCommandParsing, Formats) {
     const std::pair<const char*, int> cases[] = {
-        {"raw", 0}, {"ppm/pbm", 0}, {"0", 0}, {"jpg", 1}, {"JPEG", 1}, {"1", 1}, {"bmp", 2}, {"gif", 3},
-        {"png", 4}, {"4", 4}, {"tif", 5}, {"tiff", 5}, {"tga", 6}, {"pcx", 7}, {"7", 7}, {"8", -1},
-        {"webp", -1}, {"", -1},
+        {"raw", 0}, {"ppm/pbm", 0}, {"0", 0},   {"jpg", 1}, {"JPEG", 1},  {"1", 1},
+        {"bmp", 2}, {"gif", 3},     {"png", 4}, {"4", 4},   {"tif", 5},   {"tiff", 5},
+        {"tga", 6}, {"pcx", 7},     {"7", 7},   {"8", -1},  {"webp", -1}, {"", -1},
     };
-    for (const auto& [text, mode] : cases) EXPECT_EQ(ParseOutputFormat(text), mode) << text;
+    for (const auto& [text, mode] : cases)
+        EXPECT_EQ(ParseOutputFormat(text), mode) << text;
 }
 
 TEST(ExtractCommandParsing, PageRanges) {
@@ -76,14 +81,10 @@ TEST(ExtractCommandParsing, PageRanges) {
         bool ok;
         int32_t start, end;
     } cases[] = {
-        {"5-8", true, 5, 8},
-        {"3-", true, 3, std::numeric_limits<int32_t>::max()},
-        {"7", true, 7, 7},
-        {"0-0", true, 0, 0},
-        {"-4", false, 0, 0},
-        {"a-b", false, 0, 0},
-        {"1-2-3", false, 0, 0},
-        {"99999999999-", false, 0, 0},
+        {"5-8", true, 5, 8},    {"3-", true, 3, std::numeric_limits<int32_t>::max()},
+        {"7", true, 7, 7},      {"0-0", true, 0, 0},
+        {"-4", false, 0, 0},    {"a-b", false, 0, 0},
+        {"1-2-3", false, 0, 0}, {"99999999999-", false, 0, 0},
         {"", false, 0, 0},
     };
     for (const Case& c : cases) {
@@ -99,17 +100,19 @@ TEST(ExtractCommandParsing, PageRanges) {
 
 TEST(ExtractCommandParsing, OptionsFillTheSettingsRecord) {
     TemporaryFolder folder;
-    ASSERT_TRUE(WriteWholeFile(folder / "Settings.ini",
-                               "[Output Images]\nImages Format=3\nJpeg Quality=20\n[Output General]\nOpen Result=0\n"));
-    const char* argv[] = {"talvore-extract", "--settings", "", "-q", "90", "-g", "-p", "2-", "--owner-password", "o",
-                          "a.pdf", "b.pdf", "a.pdf"};
+    ASSERT_TRUE(WriteWholeFile(
+        folder / "Settings.ini",
+        "[Output Images]\nImages Format=3\nJpeg Quality=20\n[Output General]\nOpen Result=0\n"));
+    const char* argv[] = {
+        "talvore-extract",  "--settings", "",      "-q",    "90",   "-g", "-p", "2-",
+        "--owner-password", "o",          "a.pdf", "b.pdf", "a.pdf"};
     const std::string settings = folder / "Settings.ini";
     argv[2] = settings.c_str();
     ExtractOptions options;
     int status = -1;
     ASSERT_TRUE(ParseExtractCommandLine(static_cast<int>(std::size(argv)), argv, options, &status));
     EXPECT_EQ(options.Settings.ImagesFormat, OutputGif); // from the file
-    EXPECT_EQ(options.Settings.JpegQuality, 90);          // the option wins
+    EXPECT_EQ(options.Settings.JpegQuality, 90);         // the option wins
     EXPECT_EQ(options.Settings.JpegGrayScale, 0);
     EXPECT_EQ(options.Settings.PageRange, 1);
     EXPECT_EQ(options.Settings.StartPage, 2);
@@ -122,26 +125,33 @@ TEST(ExtractCommandParsing, OptionsFillTheSettingsRecord) {
 TEST(ExtractCommandParsing, RecursiveScanFindsPdfsOnce) {
     TemporaryFolder folder;
     std::filesystem::create_directories(folder / "a/b");
-    for (const char* name : {"top.pdf", "a/UPPER.PDF", "a/b/deep.pdf", "a/notes.txt", "a/b/noext"}) {
+    for (const char* name :
+         {"top.pdf", "a/UPPER.PDF", "a/b/deep.pdf", "a/notes.txt", "a/b/noext"}) {
         ASSERT_TRUE(WriteWholeFile(folder / name, "x"));
     }
     std::filesystem::create_directory_symlink(folder.Path(), folder / "a/b/loop");
     std::vector<std::string> paths;
     ScanFolderForPdfs(folder.Path(), paths);
     std::sort(paths.begin(), paths.end());
-    EXPECT_EQ(paths, (std::vector<std::string>{folder / "a/UPPER.PDF", folder / "a/b/deep.pdf", folder / "top.pdf"}));
+    EXPECT_EQ(paths, (std::vector<std::string>{folder / "a/UPPER.PDF", folder / "a/b/deep.pdf",
+                                               folder / "top.pdf"}));
 }
 
 TEST(ExtractCommand, UsageErrorsAndHelp) {
     const CliResult help = RunCli({"--help"});
     EXPECT_EQ(help.status, 0);
-    for (const char* text : {"--format", "--output", "--pages", "--quality", "--gray", "--owner-password",
-                             "--user-password", "--recursive", "--settings", "--open", "--quiet", "Exit status"}) {
+    for (const char* text :
+         {"--format", "--output", "--pages", "--quality", "--gray", "--owner-password",
+          "--user-password", "--recursive", "--settings", "--open", "--quiet", "Exit status"}) {
         EXPECT_NE(help.out.find(text), std::string::npos) << text;
     }
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {}, {"-f", "webp", "x.pdf"}, {"-q", "0", "x.pdf"}, {"-p", "x-y", "x.pdf"}, {"--bogus", "x.pdf"},
-             {"-r", "/no/such/folder"}}) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{},
+                                               {"-f", "webp", "x.pdf"},
+                                               {"-q", "0", "x.pdf"},
+                                               {"-p", "x-y", "x.pdf"},
+                                               {"--bogus", "x.pdf"},
+                                               {"-r", "/no/such/folder"}}) {
         const CliResult result = RunCli(args);
         EXPECT_EQ(result.status, 2) << (args.empty() ? "(none)" : args[0]);
         EXPECT_FALSE(result.err.empty());
@@ -153,29 +163,36 @@ TEST(ExtractCommand, ExtractsAndReportsPerDocument) {
     WritePdf(folder / "report.pdf", 3);
     const CliResult raw = RunCli({"-f", "raw", folder / "report.pdf"});
     EXPECT_EQ(raw.status, 0) << raw.err;
-    EXPECT_EQ(ListFolder(folder / "report"), (std::vector<std::string>{"-000.ppm", "-001.pbm", "-002.ppm", "-003.pbm",
-                                                                         "-004.ppm", "-005.pbm"}));
-    EXPECT_EQ(raw.err, folder / "report.pdf" + ": 3 pages, 6 images -> " + folder / "report/" + "\n");
+    EXPECT_EQ(ListFolder(folder / "report"),
+              (std::vector<std::string>{"-000.ppm", "-001.pbm", "-002.ppm", "-003.pbm", "-004.ppm",
+                                        "-005.pbm"}));
+    EXPECT_EQ(raw.err,
+              folder / "report.pdf" + ": 3 pages, 6 images -> " + folder / "report/" + "\n");
     EXPECT_TRUE(raw.out.empty());
 
     // A common folder created on demand, a page range, --quiet.
-    const CliResult ranged = RunCli({"--quiet", "-f", "0", "-o", folder / "out/new", "-p", "2-", folder / "report.pdf"});
+    const CliResult ranged =
+        RunCli({"--quiet", "-f", "0", "-o", folder / "out/new", "-p", "2-", folder / "report.pdf"});
     EXPECT_EQ(ranged.status, 0) << ranged.err;
     EXPECT_TRUE(ranged.err.empty());
     EXPECT_EQ(ListFolder(folder / "out/new"),
-              (std::vector<std::string>{"report-000.ppm", "report-001.pbm", "report-002.ppm", "report-003.pbm"}));
+              (std::vector<std::string>{"report-000.ppm", "report-001.pbm", "report-002.ppm",
+                                        "report-003.pbm"}));
 }
 
 TEST(ExtractCommand, RefusedDocumentsGiveStatusOneAndTheRunGoesOn) {
     TemporaryFolder folder;
     WritePdf(folder / "good.pdf", 1);
     ASSERT_TRUE(WriteWholeFile(folder / "bad.pdf", "%PDF-1.4 garbage"));
-    ASSERT_TRUE(EncryptWithQpdf(folder / "good.pdf", folder / "locked.pdf", "", "secret", 256, {"--extract=n"}));
+    ASSERT_TRUE(EncryptWithQpdf(folder / "good.pdf", folder / "locked.pdf", "", "secret", 256,
+                                {"--extract=n"}));
 
-    const CliResult result = RunCli({"-f", "raw", folder / "bad.pdf", folder / "locked.pdf", folder / "good.pdf"});
+    const CliResult result =
+        RunCli({"-f", "raw", folder / "bad.pdf", folder / "locked.pdf", folder / "good.pdf"});
     EXPECT_EQ(result.status, 1);
-    EXPECT_NE(result.err.find("talvore-extract: " + folder / "bad.pdf" + ": Not a valid pdf file!\n"),
-              std::string::npos)
+    EXPECT_NE(
+        result.err.find("talvore-extract: " + folder / "bad.pdf" + ": Not a valid pdf file!\n"),
+        std::string::npos)
         << result.err;
     EXPECT_NE(result.err.find("talvore-extract: " + folder / "locked.pdf" +
                               ": Copying of images from this document is not allowed.\n"),
@@ -183,7 +200,8 @@ TEST(ExtractCommand, RefusedDocumentsGiveStatusOneAndTheRunGoesOn) {
         << result.err;
     EXPECT_EQ(ListFolder(folder / "good").size(), 2u);
 
-    const CliResult owner = RunCli({"-f", "raw", "--owner-password", "secret", folder / "locked.pdf"});
+    const CliResult owner =
+        RunCli({"-f", "raw", "--owner-password", "secret", folder / "locked.pdf"});
     EXPECT_EQ(owner.status, 0) << owner.err;
     EXPECT_EQ(ListFolder(folder / "locked").size(), 2u);
 
@@ -193,10 +211,13 @@ TEST(ExtractCommand, RefusedDocumentsGiveStatusOneAndTheRunGoesOn) {
     std::filesystem::copy_file(folder / "good.pdf", folder / "blocked.pdf");
     const CliResult blocked = RunCli({"-f", "raw", folder / "blocked.pdf"});
     EXPECT_EQ(blocked.status, 1);
-    EXPECT_NE(blocked.err.find("I/O Error: Couldn't open image file '" + folder / "blocked/-000.ppm'\n"),
-              std::string::npos)
+    EXPECT_NE(
+        blocked.err.find("I/O Error: Couldn't open image file '" + folder / "blocked/-000.ppm'\n"),
+        std::string::npos)
         << blocked.err;
-    EXPECT_NE(blocked.err.find(": 1 page, 0 images -> " + folder / "blocked/ (2 could not be written)\n"), std::string::npos)
+    EXPECT_NE(
+        blocked.err.find(": 1 page, 0 images -> " + folder / "blocked/ (2 could not be written)\n"),
+        std::string::npos)
         << blocked.err;
 
     const CliResult range = RunCli({"-f", "raw", "-p", "5-9", folder / "good.pdf"});

@@ -14,13 +14,11 @@ public:
     RecordingMessages() { SetMessagePresenter(this); }
     ~RecordingMessages() override { SetMessagePresenter(nullptr); }
 
-    void Inform(QWidget*, const QString& text, MessageIcon icon) override
-    {
+    void Inform(QWidget*, const QString& text, MessageIcon icon) override {
         Texts << text;
         Icons << icon;
     }
-    bool AskYesNo(QWidget*, const QString& text) override
-    {
+    bool AskYesNo(QWidget*, const QString& text) override {
         Questions << text;
         return Answers.isEmpty() ? true : Answers.takeFirst();
     }

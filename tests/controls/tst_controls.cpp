@@ -18,8 +18,7 @@ private slots:
     void GridCheckBoxIgnoresClicks();
 };
 
-void ControlsTest::EmptyCaptionShowsPercentage_data()
-{
+void ControlsTest::EmptyCaptionShowsPercentage_data() {
     QTest::addColumn<QString>("caption");
     QTest::addColumn<int>("position");
     QTest::addColumn<QString>("shown");
@@ -29,8 +28,7 @@ void ControlsTest::EmptyCaptionShowsPercentage_data()
     QTest::newRow("caption wins") << "Page 1 of 4, 25%" << 25 << "Page 1 of 4, 25%";
 }
 
-void ControlsTest::EmptyCaptionShowsPercentage()
-{
+void ControlsTest::EmptyCaptionShowsPercentage() {
     QFETCH(QString, caption);
     QFETCH(int, position);
     QFETCH(QString, shown);
@@ -44,8 +42,7 @@ void ControlsTest::EmptyCaptionShowsPercentage()
 
 // The caption over the filled half is in the background colour and over
 // the empty half in the fill colour.
-void ControlsTest::CaptionDrawnInTheTwoColours()
-{
+void ControlsTest::CaptionDrawnInTheTwoColours() {
     CaptionProgressBar bar;
     bar.SetFillColour(QColor(0, 0, 255));
     bar.SetBackgroundColour(QColor(255, 255, 255));
@@ -74,8 +71,7 @@ void ControlsTest::CaptionDrawnInTheTwoColours()
     QVERIFY(!otherColour);
 }
 
-void ControlsTest::GreyIconForDisabledState()
-{
+void ControlsTest::GreyIconForDisabledState() {
     QPixmap red(28, 28);
     red.fill(QColor(220, 20, 20));
     IconButton button(4242);
@@ -95,8 +91,7 @@ void ControlsTest::GreyIconForDisabledState()
     QCOMPARE(pressed, 4242);
 }
 
-void ControlsTest::GridCheckBoxIgnoresClicks()
-{
+void ControlsTest::GridCheckBoxIgnoresClicks() {
     CheckBoxGrid grid;
     grid.setColumnCount(2);
     grid.setRowCount(1);

@@ -21,7 +21,8 @@ using namespace talvore::testing;
 void WriteImagePdf(const std::string& path, int pages) {
     PdfWriter writer;
     for (int p = 0; p < pages; ++p) {
-        const int image = writer.AddImage(p + 1, 2, "/DeviceRGB", 8, "/FlateDecode", Deflate(GradientSamples(p + 1, 2, 3, p)));
+        const int image = writer.AddImage(p + 1, 2, "/DeviceRGB", 8, "/FlateDecode",
+                                          Deflate(GradientSamples(p + 1, 2, 3, p)));
         writer.AddPage(DrawXObject("I"), XObjectResources({{"I", image}}));
     }
     ASSERT_TRUE(writer.WriteFile(path));
@@ -30,13 +31,17 @@ void WriteImagePdf(const std::string& path, int pages) {
 // One DCT RGB image and one Flate RGB image on one page.
 void WriteJpegAndRgbPdf(const std::string& path) {
     PdfWriter writer;
-    const int jpeg = writer.AddImage(16, 16, "/DeviceRGB", 8, "/DCTDecode", EncodeJpeg(16, 16, 3, GradientSamples(16, 16, 3)));
-    const int rgb = writer.AddImage(4, 4, "/DeviceRGB", 8, "/FlateDecode", Deflate(GradientSamples(4, 4, 3)));
-    writer.AddPage(DrawXObject("J") + DrawXObject("R"), XObjectResources({{"J", jpeg}, {"R", rgb}}));
+    const int jpeg = writer.AddImage(16, 16, "/DeviceRGB", 8, "/DCTDecode",
+                                     EncodeJpeg(16, 16, 3, GradientSamples(16, 16, 3)));
+    const int rgb =
+        writer.AddImage(4, 4, "/DeviceRGB", 8, "/FlateDecode", Deflate(GradientSamples(4, 4, 3)));
+    writer.AddPage(DrawXObject("J") + DrawXObject("R"),
+                   XObjectResources({{"J", jpeg}, {"R", rgb}}));
     ASSERT_TRUE(writer.WriteFile(path));
 }
 
-RunEntry Entry(const std::string& path, const std::string& owner = "", const std::string& user = "") {
+RunEntry Entry(const std::string& path, const std::string& owner = "",
+               const std::string& user = "") {
     RunEntry entry;
     entry.Path = path;
     entry.OwnerPassword = owner;
@@ -52,7 +57,8 @@ ConversionSettings RawSettings() {
 
 RunSummary RunAll(const std::vector<RunEntry>& entries, const ConversionSettings& settings,
                   RecordingObserver& observer) {
-    if (!observer.stop) observer.stop = std::make_shared<StopEvent>();
+    if (!observer.stop)
+        observer.stop = std::make_shared<StopEvent>();
     ConversionRun run(entries, settings, observer, observer.stop);
     return run.Run();
 }
@@ -78,7 +84,8 @@ TEST_F(ConversionRunTest, CaptionsAndPositionsOfARun) {
     // Three documents, a range of pages 5 to 8: the Current caption counts
     // pages within the range, the Total bar follows the file percentage.
     std::vector<RunEntry> entries;
-    for (const char* name : {"a.pdf", "b.pdf", "c.pdf"}) entries.push_back(Entry(Pdf(name, 9)));
+    for (const char* name : {"a.pdf", "b.pdf", "c.pdf"})
+        entries.push_back(Entry(Pdf(name, 9)));
     ConversionSettings settings = RawSettings();
     settings.PageRange = 1;
     settings.StartPage = 5;
@@ -88,16 +95,19 @@ TEST_F(ConversionRunTest, CaptionsAndPositionsOfARun) {
 
     std::vector<std::string> expected;
     for (int i = 1; i <= 3; ++i) {
-        expected.push_back("total: File " + std::to_string(i) + " of 3, " + std::to_string(100 * i / 3) + "%");
+        expected.push_back("total: File " + std::to_string(i) + " of 3, " +
+                           std::to_string(100 * i / 3) + "%");
         for (int page = 1; page <= 4; ++page) {
-            expected.push_back("current: Page " + std::to_string(page) + " of 4, " + std::to_string(page * 25) + "%");
+            expected.push_back("current: Page " + std::to_string(page) + " of 4, " +
+                               std::to_string(page * 25) + "%");
         }
         expected.push_back("current: Convert Finished");
     }
     expected.push_back("total: Convert Finished");
     EXPECT_EQ(observer.Captions(), expected);
     EXPECT_EQ(observer.totalPositions, (std::vector<int>{33, 66, 100}));
-    EXPECT_EQ(observer.currentPositions, (std::vector<int>{25, 50, 75, 100, 25, 50, 75, 100, 25, 50, 75, 100}));
+    EXPECT_EQ(observer.currentPositions,
+              (std::vector<int>{25, 50, 75, 100, 25, 50, 75, 100, 25, 50, 75, 100}));
     EXPECT_EQ(observer.openedFolders, std::vector<std::string>{folder.Path() + "/"});
     EXPECT_EQ(summary.Documents, 3);
     EXPECT_EQ(summary.ImagesWritten, 12);
@@ -111,9 +121,9 @@ TEST_F(ConversionRunTest, PageRangeRules) {
         int start, end;
         std::vector<std::string> files; // in the document's folder
     } cases[] = {
-        {0, 2, {"-000.ppm", "-001.ppm"}},      // start below 1 starts at page 1
+        {0, 2, {"-000.ppm", "-001.ppm"}}, // start below 1 starts at page 1
         {-7, 1, {"-000.ppm"}},
-        {2, 1000, {"-000.ppm", "-001.ppm"}},  // end beyond the count ends at the last page
+        {2, 1000, {"-000.ppm", "-001.ppm"}}, // end beyond the count ends at the last page
         {3, 3, {"-000.ppm"}},
     };
     for (const Case& c : cases) {
@@ -143,33 +153,39 @@ TEST_F(ConversionRunTest, EmptyPageRangeEndsTheRun) {
         settings.EndPage = end;
         RecordingObserver observer;
         const RunSummary summary =
-            RunAll({Entry(f / "first.pdf"), Entry(f / "short.pdf"), Entry(f / "later.pdf")}, settings, observer);
+            RunAll({Entry(f / "first.pdf"), Entry(f / "short.pdf"), Entry(f / "later.pdf")},
+                   settings, observer);
         if (start == 4) {
             EXPECT_EQ(observer.messages,
-                      std::vector<std::string>{"The '" + (f / "short.pdf") +
-                                               "' file only contain 3 pages, please correct the page range in the "
-                                               "setting dialog and try again."});
+                      std::vector<std::string>{
+                          "The '" + (f / "short.pdf") +
+                          "' file only contain 3 pages, please correct the page range in the "
+                          "setting dialog and try again."});
             EXPECT_EQ(ListFolder(f / "first").size(), 2u); // the finished document keeps its output
         } else {
             EXPECT_EQ(observer.messages.size(), 1u);
-            EXPECT_NE(observer.messages[0].find("first.pdf' file only contain 5 pages"), std::string::npos);
+            EXPECT_NE(observer.messages[0].find("first.pdf' file only contain 5 pages"),
+                      std::string::npos);
         }
         EXPECT_TRUE(summary.RangeError);
         EXPECT_TRUE(observer.openedFolders.empty());
-        for (const std::string& caption : observer.Captions()) EXPECT_NE(caption, "total: Convert Finished");
+        for (const std::string& caption : observer.Captions())
+            EXPECT_NE(caption, "total: Convert Finished");
         EXPECT_FALSE(std::filesystem::exists(f / "later"));
     }
 }
 
 TEST_F(ConversionRunTest, StopTakesEffectBetweenDocuments) {
     std::vector<RunEntry> entries;
-    for (int i = 1; i <= 5; ++i) entries.push_back(Entry(Pdf("d" + std::to_string(i) + ".pdf", 2)));
+    for (int i = 1; i <= 5; ++i)
+        entries.push_back(Entry(Pdf("d" + std::to_string(i) + ".pdf", 2)));
     RecordingObserver observer;
     observer.stop = std::make_shared<StopEvent>();
     observer.stopWhenStarting = 2; // Stop Convert while document 2 is worked on
     const RunSummary summary = RunAll(entries, RawSettings(), observer);
     EXPECT_TRUE(summary.Stopped);
-    EXPECT_EQ(observer.startedDocuments, (std::vector<std::string>{entries[0].Path, entries[1].Path}));
+    EXPECT_EQ(observer.startedDocuments,
+              (std::vector<std::string>{entries[0].Path, entries[1].Path}));
     EXPECT_EQ(ListFolder(folder / "d2"), (std::vector<std::string>{"-000.ppm", "-001.ppm"}));
     EXPECT_EQ(observer.Captions().back(), "current: Convert Finished");
     EXPECT_FALSE(std::filesystem::exists(folder / "d3"));
@@ -191,20 +207,21 @@ TEST_F(ConversionRunTest, RefusedDocumentsLetTheRunGoOn) {
     } cases[] = {
         {Entry(folder / "damaged.pdf"), notValid},
         {Entry(folder / "missing.pdf"), notValid},
-        {Entry(locked), notValid},                     // user password needed
-        {Entry(locked, "", "wrong"), notValid},        // wrong user password
-        {Entry(locked, "", "user"), noCopy},           // opens, copying not allowed
+        {Entry(locked), notValid},              // user password needed
+        {Entry(locked, "", "wrong"), notValid}, // wrong user password
+        {Entry(locked, "", "user"), noCopy},    // opens, copying not allowed
         {Entry(secured), noCopy},
         {Entry(secured, "wrong"), noCopy},
-        {Entry(secured, "owner"), ""},                  // owner password lifts the restriction
-        {Entry(locked, "owner", ""), ""},               // and opens without the user password
+        {Entry(secured, "owner"), ""},    // owner password lifts the restriction
+        {Entry(locked, "owner", ""), ""}, // and opens without the user password
         {Entry(locked, "owner", "user"), ""},
     };
     std::vector<RunEntry> entries;
     std::vector<std::string> expectedMessages;
     for (const Case& c : cases) {
         entries.push_back(c.entry);
-        if (!c.message.empty()) expectedMessages.push_back(c.message);
+        if (!c.message.empty())
+            expectedMessages.push_back(c.message);
     }
     entries.push_back(Entry(folder / "damaged.pdf")); // the last one refused
     expectedMessages.push_back(notValid);
@@ -240,7 +257,8 @@ TEST_F(ConversionRunTest, OutputFolderRules) {
         settings.OutputDirectory = common;
         RecordingObserver observer;
         RunAll({Entry(a), Entry(b)}, settings, observer);
-        EXPECT_EQ(ListFolder(common), (std::vector<std::string>{"a-000.ppm", "a-001.ppm", "b-000.ppm"}));
+        EXPECT_EQ(ListFolder(common),
+                  (std::vector<std::string>{"a-000.ppm", "a-001.ppm", "b-000.ppm"}));
         EXPECT_EQ(observer.openedFolders, std::vector<std::string>{common});
     }
     {
@@ -270,12 +288,15 @@ TEST_F(ConversionRunTest, OverlongPathsAreRefusedWithAMessage) {
     const std::string longPath = "/" + std::string(PATH_MAX, 'x') + ".pdf";
     // A file root that leaves no room for the device's names.
     std::string deep = folder.Path();
-    while (deep.size() < PATH_MAX - 40) deep += "/" + std::string(200, 'd');
+    while (deep.size() < PATH_MAX - 40)
+        deep += "/" + std::string(200, 'd');
     std::filesystem::create_directories(deep.substr(0, deep.rfind('/')));
-    const std::string deepPdf = deep.substr(0, deep.rfind('/')) + "/" + std::string(40, 'n') + ".pdf";
+    const std::string deepPdf =
+        deep.substr(0, deep.rfind('/')) + "/" + std::string(40, 'n') + ".pdf";
     WriteImagePdf(deepPdf, 1);
     RecordingObserver observer;
-    const RunSummary summary = RunAll({Entry(longPath), Entry(deepPdf), Entry(Pdf("ok.pdf"))}, RawSettings(), observer);
+    const RunSummary summary =
+        RunAll({Entry(longPath), Entry(deepPdf), Entry(Pdf("ok.pdf"))}, RawSettings(), observer);
     ASSERT_EQ(observer.messages.size(), 2u);
     EXPECT_NE(observer.messages[0].find("is longer than"), std::string::npos);
     EXPECT_NE(observer.messages[1].find("The output path for"), std::string::npos);
@@ -289,7 +310,8 @@ TEST_F(ConversionRunTest, RawModeWritesNoJpegAndConvertsNothing) {
     RecordingObserver observer;
     RunAll({Entry(pdf)}, RawSettings(), observer);
     EXPECT_EQ(ListFolder(folder / "mixed"), (std::vector<std::string>{"-000.ppm", "-001.ppm"}));
-    for (const std::string& caption : observer.Captions()) EXPECT_NE(caption, "total: Images Coverting");
+    for (const std::string& caption : observer.Captions())
+        EXPECT_NE(caption, "total: Images Coverting");
 }
 
 TEST_F(ConversionRunTest, SkippingImagelessPagesChangesNothing) {
@@ -300,21 +322,24 @@ TEST_F(ConversionRunTest, SkippingImagelessPagesChangesNothing) {
     const int other = writer.AddImage(2, 2, "/DeviceGray", 8, "", "abcd");
     const int form = writer.AddForm(DrawXObject("Im"), XObjectResources({{"Im", other}}));
     const int appearance = writer.AddForm(DrawXObject("Im"), XObjectResources({{"Im", image}}));
-    const std::string font = "/Font << /F1 << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> >> ";
+    const std::string font =
+        "/Font << /F1 << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> >> ";
     const int shared = writer.Add(XObjectResources({{"Im", image}, {"Fm", form}}, font));
     const std::string sharedRef = std::to_string(shared) + " 0 R";
     const std::string text = "BT /F1 12 Tf 72 700 Td (BIG text with BI in a string) Tj ET\n";
-    writer.AddPage("BT /F1 12 Tf 72 700 Td (just text) Tj ET\n", sharedRef);                 // 1 skipped
-    writer.AddPage(DrawXObject("Im"), sharedRef);                                             // 2
-    writer.AddPage(text, sharedRef);                                                          // 3 (BI in a string)
-    writer.AddPageWithContents({"q 10 0 0 10 0 0 cm\n", "BI /W 1 /H 1 /CS /G /BPC 8 ID a\nEI Q\n"}, sharedRef); // 4
-    writer.AddPageWithContents({"0 0 m 5 5 l B", "I\n"}, sharedRef); // 5 skipped: no token spans streams
-    writer.AddPage("/Fm Do\n", sharedRef);                                                    // 6
+    writer.AddPage("BT /F1 12 Tf 72 700 Td (just text) Tj ET\n", sharedRef); // 1 skipped
+    writer.AddPage(DrawXObject("Im"), sharedRef);                            // 2
+    writer.AddPage(text, sharedRef);                                         // 3 (BI in a string)
+    writer.AddPageWithContents({"q 10 0 0 10 0 0 cm\n", "BI /W 1 /H 1 /CS /G /BPC 8 ID a\nEI Q\n"},
+                               sharedRef); // 4
+    writer.AddPageWithContents({"0 0 m 5 5 l B", "I\n"},
+                               sharedRef); // 5 skipped: no token spans streams
+    writer.AddPage("/Fm Do\n", sharedRef); // 6
     writer.AddPage("BT ET\n", sharedRef,
-                   "/Annots [<< /Type /Annot /Subtype /Stamp /Rect [0 0 50 50] /AP << /N " + std::to_string(appearance) +
-                       " 0 R >> >>]");                                                        // 7
-    writer.AddPage("q /Im#20x Do Q\n", sharedRef);                                            // 8 any name
-    writer.AddPage("0 0 10 10 re f\n", sharedRef);                                            // 9 skipped
+                   "/Annots [<< /Type /Annot /Subtype /Stamp /Rect [0 0 50 50] /AP << /N " +
+                       std::to_string(appearance) + " 0 R >> >>]"); // 7
+    writer.AddPage("q /Im#20x Do Q\n", sharedRef);                  // 8 any name
+    writer.AddPage("0 0 10 10 re f\n", sharedRef);                  // 9 skipped
     ASSERT_TRUE(writer.WriteFile(folder / "pages.pdf"));
 
     auto run = [&](bool every, const std::string& out) {
@@ -337,7 +362,9 @@ TEST_F(ConversionRunTest, SkippingImagelessPagesChangesNothing) {
     ASSERT_EQ(files, ListFolder(folder / "skip"));
     EXPECT_EQ(files.size(), 4u);
     for (const std::string& name : files) {
-        EXPECT_EQ(ReadWholeFile(folder / ("every/" + name)), ReadWholeFile(folder / ("skip/" + name))) << name;
+        EXPECT_EQ(ReadWholeFile(folder / ("every/" + name)),
+                  ReadWholeFile(folder / ("skip/" + name)))
+            << name;
     }
 }
 

@@ -43,8 +43,8 @@ struct Magic {
 };
 
 const Magic kMagics[] = {
-    {1, "jpg", "\xff\xd8\xff"}, {2, "bmp", "BM"},        {3, "gif", "GIF8"},     {4, "png", "\x89PNG"},
-    {5, "tif", "II*"},          {6, "tga", ""},          {7, "pcx", "\x0a"},
+    {1, "jpg", "\xff\xd8\xff"}, {2, "bmp", "BM"}, {3, "gif", "GIF8"}, {4, "png", "\x89PNG"},
+    {5, "tif", "II*"},          {6, "tga", ""},   {7, "pcx", "\x0a"},
 };
 
 TEST(ExtractedImageConverter, EveryModeWritesItsFormatAndRemovesTheIntermediate) {
@@ -58,7 +58,8 @@ TEST(ExtractedImageConverter, EveryModeWritesItsFormatAndRemovesTheIntermediate)
             EXPECT_TRUE(outcome.Converted) << outcome.Error;
             const std::string output = folder / (std::string("-000.") + magic.extension);
             EXPECT_EQ(outcome.OutputPath, output);
-            EXPECT_EQ(ListFolder(folder.Path()), std::vector<std::string>{std::string("-000.") + magic.extension});
+            EXPECT_EQ(ListFolder(folder.Path()),
+                      std::vector<std::string>{std::string("-000.") + magic.extension});
             const std::string written = ReadWholeFile(output);
             EXPECT_GT(written.size(), 16u);
             EXPECT_EQ(written.substr(0, magic.prefix.size()), magic.prefix);
@@ -105,7 +106,8 @@ TEST(ExtractedImageConverter, FailureLeavesNoOutputAndKeepsTheIntermediate) {
     }
     EXPECT_EQ(ListFolder(folder.Path()), (std::vector<std::string>{"-000.ppm", "-001.ppm"}));
     // Modes without a conversion leave the file alone.
-    for (int mode : {0, 8, -1}) EXPECT_FALSE(ConvertExtractedImage(folder / "-001.ppm", mode, 70, 1).Converted);
+    for (int mode : {0, 8, -1})
+        EXPECT_FALSE(ConvertExtractedImage(folder / "-001.ppm", mode, 70, 1).Converted);
     EXPECT_EQ(ListFolder(folder.Path()).size(), 2u);
 }
 
@@ -114,7 +116,8 @@ TEST(ExtractedImageConverter, PngRunKeepsJpegStreamsAndOldFiles) {
     PdfWriter writer;
     const std::string jpeg = EncodeJpeg(16, 16, 3, GradientSamples(16, 16, 3));
     const int dct = writer.AddImage(16, 16, "/DeviceRGB", 8, "/DCTDecode", jpeg);
-    const int rgb = writer.AddImage(4, 4, "/DeviceRGB", 8, "/FlateDecode", Deflate(GradientSamples(4, 4, 3)));
+    const int rgb =
+        writer.AddImage(4, 4, "/DeviceRGB", 8, "/FlateDecode", Deflate(GradientSamples(4, 4, 3)));
     writer.AddPage(DrawXObject("J") + DrawXObject("R"), XObjectResources({{"J", dct}, {"R", rgb}}));
     ASSERT_TRUE(writer.WriteFile(folder / "doc.pdf"));
     // Intermediate-looking files that were there before the run stay.
@@ -130,10 +133,12 @@ TEST(ExtractedImageConverter, PngRunKeepsJpegStreamsAndOldFiles) {
     entry.Path = folder / "doc.pdf";
     const RunSummary summary = ConversionRun({entry}, settings, observer, observer.stop).Run();
     EXPECT_EQ(summary.ConversionFailures, 0);
-    EXPECT_EQ(ListFolder(folder / "doc"), (std::vector<std::string>{"-000.jpg", "-001.png", "old.ppm", "older.PGM"}));
+    EXPECT_EQ(ListFolder(folder / "doc"),
+              (std::vector<std::string>{"-000.jpg", "-001.png", "old.ppm", "older.PGM"}));
     EXPECT_EQ(ReadWholeFile(folder / "doc/-000.jpg"), jpeg);
     const auto captions = observer.Captions();
-    EXPECT_NE(std::find(captions.begin(), captions.end(), "total: Images Coverting"), captions.end());
+    EXPECT_NE(std::find(captions.begin(), captions.end(), "total: Images Coverting"),
+              captions.end());
 }
 
 } // namespace

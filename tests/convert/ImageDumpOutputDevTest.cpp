@@ -19,7 +19,9 @@ using namespace talvore::testing;
 
 std::vector<std::string> g_errorLines;
 
-void RecordError(ErrorCategory, Goffset, const char* message) { g_errorLines.emplace_back(message); }
+void RecordError(ErrorCategory, Goffset, const char* message) {
+    g_errorLines.emplace_back(message);
+}
 
 // Runs every page of the PDF through a device and keeps its counters.
 struct Dump {
@@ -43,7 +45,8 @@ Dump DumpPdf(const std::string& pdfPath, const std::string& root, bool passthrou
     setErrorCallback(nullptr);
     Dump dump{device.ImageCounter(), device.FailedImages(), device.WrittenFiles(), {}};
     for (const std::string& line : g_errorLines) {
-        if (line.find("image file") != std::string::npos || line.find("Image file") != std::string::npos) {
+        if (line.find("image file") != std::string::npos ||
+            line.find("Image file") != std::string::npos) {
             dump.errors.push_back(line);
         }
     }
@@ -55,7 +58,8 @@ std::string PpmOf(int width, int height, const std::string& rgb) {
 }
 
 std::string Invert(std::string bytes) {
-    for (char& c : bytes) c = static_cast<char>(~static_cast<unsigned char>(c));
+    for (char& c : bytes)
+        c = static_cast<char>(~static_cast<unsigned char>(c));
     return bytes;
 }
 
@@ -72,7 +76,8 @@ TEST_F(ImageDumpTest, KindsAndNamesFollowContentOrder) {
     const std::string jpeg = EncodeJpeg(16, 8, 3, rgb);
     const int im0 = writer.AddImage(16, 8, "/DeviceRGB", 8, "/DCTDecode", jpeg);
     const int im1 = writer.AddImageMask(9, 3, "", CheckerBits(9, 3));
-    const int im2 = writer.AddImage(4, 2, "/DeviceRGB", 8, "/FlateDecode", Deflate(GradientSamples(4, 2, 3)));
+    const int im2 =
+        writer.AddImage(4, 2, "/DeviceRGB", 8, "/FlateDecode", Deflate(GradientSamples(4, 2, 3)));
     writer.AddPage(DrawXObject("A") + "0 0 1 rg " + DrawXObject("B") + DrawXObject("C"),
                    XObjectResources({{"A", im0}, {"B", im1}, {"C", im2}}));
     ASSERT_TRUE(writer.WriteFile(pdf));
@@ -82,7 +87,8 @@ TEST_F(ImageDumpTest, KindsAndNamesFollowContentOrder) {
     EXPECT_EQ(dump.written[0].Path, root + "-000.jpg");
     EXPECT_EQ(dump.written[1].Path, root + "-001.pbm");
     EXPECT_EQ(dump.written[2].Path, root + "-002.ppm");
-    EXPECT_EQ(ListFolder(folder.Path()), (std::vector<std::string>{"-000.jpg", "-001.pbm", "-002.ppm", "in.pdf"}));
+    EXPECT_EQ(ListFolder(folder.Path()),
+              (std::vector<std::string>{"-000.jpg", "-001.pbm", "-002.ppm", "in.pdf"}));
     EXPECT_EQ(ReadWholeFile(root + "-002.ppm"), PpmOf(4, 2, GradientSamples(4, 2, 3)));
 }
 
@@ -113,7 +119,8 @@ TEST_F(ImageDumpTest, JpegPassthroughIsByteIdentical) {
         const Dump decoded = DumpPdf(pdf, raw.Path() + "/", false);
         ASSERT_EQ(decoded.written.size(), 1u);
         EXPECT_EQ(decoded.written[0].Kind, DumpKind::Ppm);
-        EXPECT_EQ(ReadWholeFile(decoded.written[0].Path).size(), std::string("P6\n24 16\n255\n").size() + 24 * 16 * 3);
+        EXPECT_EQ(ReadWholeFile(decoded.written[0].Path).size(),
+                  std::string("P6\n24 16\n255\n").size() + 24 * 16 * 3);
     }
 }
 
@@ -126,14 +133,17 @@ TEST_F(ImageDumpTest, DctImagesThatAreNotCopied) {
     PdfWriter writer;
     const int cmyk = writer.AddImage(8, 4, "/DeviceCMYK", 8, "/DCTDecode", cmykJpeg);
     const int mask = writer.AddImageMask(8, 8, "/DCTDecode", greyJpeg);
-    const std::string inlineImage = "q 10 0 0 10 0 0 cm BI /W 8 /H 8 /CS /RGB /BPC 8 /F /DCT ID " + rgbJpeg + "\nEI Q\n";
-    writer.AddPage(inlineImage + DrawXObject("C") + DrawXObject("M"), XObjectResources({{"C", cmyk}, {"M", mask}}));
+    const std::string inlineImage =
+        "q 10 0 0 10 0 0 cm BI /W 8 /H 8 /CS /RGB /BPC 8 /F /DCT ID " + rgbJpeg + "\nEI Q\n";
+    writer.AddPage(inlineImage + DrawXObject("C") + DrawXObject("M"),
+                   XObjectResources({{"C", cmyk}, {"M", mask}}));
     ASSERT_TRUE(writer.WriteFile(pdf));
 
     const Dump dump = DumpPdf(pdf, root, true);
     ASSERT_EQ(dump.written.size(), 3u);
     EXPECT_EQ(dump.written[0].Path, root + "-000.ppm");
-    EXPECT_EQ(ReadWholeFile(dump.written[0].Path).size(), std::string("P6\n8 8\n255\n").size() + 8 * 8 * 3);
+    EXPECT_EQ(ReadWholeFile(dump.written[0].Path).size(),
+              std::string("P6\n8 8\n255\n").size() + 8 * 8 * 3);
     EXPECT_EQ(dump.written[1].Path, root + "-001.ppm");
     EXPECT_EQ(ReadWholeFile(dump.written[1].Path).rfind("P6\n8 4\n255\n", 0), 0u);
     EXPECT_EQ(dump.written[2].Path, root + "-002.jpg");
@@ -166,7 +176,8 @@ TEST_F(ImageDumpTest, ShortDataIsPaddedAsEndOfStream) {
     PdfWriter writer;
     const int image = writer.AddImage(16, 2, "/DeviceGray", 1, "", std::string("\x0f", 1));
     const int mask = writer.AddImageMask(16, 2, "", std::string("\x0f", 1));
-    writer.AddPage(DrawXObject("I") + DrawXObject("M"), XObjectResources({{"I", image}, {"M", mask}}));
+    writer.AddPage(DrawXObject("I") + DrawXObject("M"),
+                   XObjectResources({{"I", image}, {"M", mask}}));
     ASSERT_TRUE(writer.WriteFile(pdf));
 
     DumpPdf(pdf, root, true);
@@ -178,24 +189,27 @@ TEST_F(ImageDumpTest, ColourConversionOfOtherSpaces) {
     // Grey, 2-bit indexed and 16-bit grey go through the core's RGB
     // conversion; DeviceGray v becomes (v, v, v).
     std::string grey;
-    for (int v = 0; v < 256; ++v) grey += static_cast<char>(v);
+    for (int v = 0; v < 256; ++v)
+        grey += static_cast<char>(v);
     PdfWriter writer;
     const int greyImage = writer.AddImage(256, 1, "/DeviceGray", 8, "/FlateDecode", Deflate(grey));
-    const int indexed = writer.AddImage(4, 1, "[/Indexed /DeviceRGB 3 <FF000000FF000000FF808080>]", 2, "",
-                                        std::string("\x1b", 1)); // indices 0 1 2 3
-    const int decodeInverted = writer.AddImage(2, 1, "/DeviceGray", 8, "", std::string("\x00\xff", 2),
-                                               "/Decode [1 0]");
+    const int indexed = writer.AddImage(4, 1, "[/Indexed /DeviceRGB 3 <FF000000FF000000FF808080>]",
+                                        2, "", std::string("\x1b", 1)); // indices 0 1 2 3
+    const int decodeInverted =
+        writer.AddImage(2, 1, "/DeviceGray", 8, "", std::string("\x00\xff", 2), "/Decode [1 0]");
     writer.AddPage(DrawXObject("G") + DrawXObject("X") + DrawXObject("D"),
                    XObjectResources({{"G", greyImage}, {"X", indexed}, {"D", decodeInverted}}));
     ASSERT_TRUE(writer.WriteFile(pdf));
 
     DumpPdf(pdf, root, false);
     std::string expectedGrey;
-    for (int v = 0; v < 256; ++v) expectedGrey += std::string(3, static_cast<char>(v));
+    for (int v = 0; v < 256; ++v)
+        expectedGrey += std::string(3, static_cast<char>(v));
     EXPECT_EQ(ReadWholeFile(root + "-000.ppm"), PpmOf(256, 1, expectedGrey));
     EXPECT_EQ(ReadWholeFile(root + "-001.ppm"),
               PpmOf(4, 1, std::string("\xff\x00\x00\x00\xff\x00\x00\x00\xff\x80\x80\x80", 12)));
-    EXPECT_EQ(ReadWholeFile(root + "-002.ppm"), PpmOf(2, 1, std::string("\xff\xff\xff\x00\x00\x00", 6)));
+    EXPECT_EQ(ReadWholeFile(root + "-002.ppm"),
+              PpmOf(2, 1, std::string("\xff\xff\xff\x00\x00\x00", 6)));
 }
 
 TEST_F(ImageDumpTest, FormImagesAreDumpedPatternImagesAreNot) {
@@ -203,9 +217,11 @@ TEST_F(ImageDumpTest, FormImagesAreDumpedPatternImagesAreNot) {
     const int formImage = writer.AddImage(2, 2, "/DeviceRGB", 8, "", GradientSamples(2, 2, 3));
     const int patternImage = writer.AddImage(3, 3, "/DeviceRGB", 8, "", GradientSamples(3, 3, 3));
     const int form = writer.AddForm(DrawXObject("F"), XObjectResources({{"F", formImage}}));
-    const int pattern = writer.AddTilingPattern(DrawXObject("P", 20, 20), XObjectResources({{"P", patternImage}}));
+    const int pattern =
+        writer.AddTilingPattern(DrawXObject("P", 20, 20), XObjectResources({{"P", patternImage}}));
     writer.AddPage("/Pattern cs /T scn 0 0 200 200 re f\n" + DrawXObject("Form"),
-                   XObjectResources({{"Form", form}}, "/Pattern << /T " + std::to_string(pattern) + " 0 R >> "));
+                   XObjectResources({{"Form", form}},
+                                    "/Pattern << /T " + std::to_string(pattern) + " 0 R >> "));
     ASSERT_TRUE(writer.WriteFile(pdf));
 
     const Dump dump = DumpPdf(pdf, root, true);
@@ -217,7 +233,8 @@ TEST_F(ImageDumpTest, UnwritableRootUsesUpNumbers) {
     PdfWriter writer;
     const int a = writer.AddImage(2, 2, "/DeviceRGB", 8, "", GradientSamples(2, 2, 3));
     const int b = writer.AddImageMask(8, 1, "", "\xaa");
-    writer.AddPage(DrawXObject("A") + DrawXObject("B") + DrawXObject("A"), XObjectResources({{"A", a}, {"B", b}}));
+    writer.AddPage(DrawXObject("A") + DrawXObject("B") + DrawXObject("A"),
+                   XObjectResources({{"A", a}, {"B", b}}));
     ASSERT_TRUE(writer.WriteFile(pdf));
 
     const std::string missing = folder.Path() + "/no/such/folder/";
@@ -225,9 +242,10 @@ TEST_F(ImageDumpTest, UnwritableRootUsesUpNumbers) {
     EXPECT_EQ(dump.counter, 3);
     EXPECT_EQ(dump.failed, 3);
     EXPECT_TRUE(dump.written.empty());
-    EXPECT_EQ(dump.errors, (std::vector<std::string>{"Couldn't open image file '" + missing + "-000.ppm'",
-                                                     "Couldn't open image file '" + missing + "-001.pbm'",
-                                                     "Couldn't open image file '" + missing + "-002.ppm'"}));
+    EXPECT_EQ(dump.errors,
+              (std::vector<std::string>{"Couldn't open image file '" + missing + "-000.ppm'",
+                                        "Couldn't open image file '" + missing + "-001.pbm'",
+                                        "Couldn't open image file '" + missing + "-002.ppm'"}));
 }
 
 TEST_F(ImageDumpTest, SizeLimitSkipsImageAndUsesUpItsNumber) {
@@ -238,7 +256,8 @@ TEST_F(ImageDumpTest, SizeLimitSkipsImageAndUsesUpItsNumber) {
     const int big = writer.AddImage(4, 4, "/DeviceRGB", 8, "", GradientSamples(4, 4, 3));
     const int small = writer.AddImage(1, 1, "/DeviceRGB", 8, "", "abc");
     // A crafted 1-bit image: huge dimensions over three bytes of data.
-    const int bomb = writer.AddImage(200000, 200000, "/DeviceGray", 1, "/FlateDecode", Deflate("abc"));
+    const int bomb =
+        writer.AddImage(200000, 200000, "/DeviceGray", 1, "/FlateDecode", Deflate("abc"));
     writer.AddPage(DrawXObject("B") + DrawXObject("S") + DrawXObject("X"),
                    XObjectResources({{"B", big}, {"S", small}, {"X", bomb}}));
     ASSERT_TRUE(writer.WriteFile(pdf));
@@ -278,12 +297,15 @@ TEST_F(ImageDumpTest, FlateShortcutMatchesTheCoreOnGoodAndBrokenData) {
         {"grey", 50, 7, "/DeviceGray", 8},
         {"bilevel", 29, 9, "/DeviceGray", 1},
         {"mask", 23, 5, nullptr, 1},
-        {"indexed 4-bit", 13, 6, "[/Indexed /DeviceRGB 15 <00FF00FF00007777777711223344556677889900AABBCCDDEEFF"
-                                 "0102030405060708090A0B0C0D0E0F101112131415161718191A1B1C>]", 4},
+        {"indexed 4-bit", 13, 6,
+         "[/Indexed /DeviceRGB 15 <00FF00FF00007777777711223344556677889900AABBCCDDEEFF"
+         "0102030405060708090A0B0C0D0E0F101112131415161718191A1B1C>]",
+         4},
     };
     for (const Image& image : images) {
         const int comps = image.colorSpace && std::string(image.colorSpace) == "/DeviceRGB" ? 3 : 1;
-        const size_t bytes = static_cast<size_t>((image.width * comps * image.bits + 7) / 8) * image.height;
+        const size_t bytes =
+            static_cast<size_t>((image.width * comps * image.bits + 7) / 8) * image.height;
         const std::string samples = GradientSamples(static_cast<int>(bytes), 1, 1, 3);
         const std::string good = Deflate(samples);
         std::string corrupt = good;
@@ -308,10 +330,11 @@ TEST_F(ImageDumpTest, FlateShortcutMatchesTheCoreOnGoodAndBrokenData) {
             for (int withParms = 0; withParms < 2; ++withParms) {
                 PdfWriter writer;
                 const std::string extra = withParms ? "/DecodeParms << /Predictor 1 >>" : "";
-                const int object = image.colorSpace
-                                       ? writer.AddImage(image.width, image.height, image.colorSpace, image.bits,
-                                                         "/FlateDecode", data, extra)
-                                       : writer.AddImageMask(image.width, image.height, "/FlateDecode", data, extra);
+                const int object =
+                    image.colorSpace ? writer.AddImage(image.width, image.height, image.colorSpace,
+                                                       image.bits, "/FlateDecode", data, extra)
+                                     : writer.AddImageMask(image.width, image.height,
+                                                           "/FlateDecode", data, extra);
                 writer.AddPage(DrawXObject("I"), XObjectResources({{"I", object}}));
                 ASSERT_TRUE(writer.WriteFile(pdf));
                 TemporaryFolder out;
@@ -338,15 +361,18 @@ TEST_F(ImageDumpTest, MaskedImagesGiveTheImageOnly) {
     const int softMask = writer.AddImage(4, 4, "/DeviceGray", 8, "", std::string(16, '\x80'));
     const int stencil = writer.AddImageMask(4, 4, "", std::string(4, '\xa0'));
     const std::string rgb = GradientSamples(4, 4, 3);
-    const int a = writer.AddImage(4, 4, "/DeviceRGB", 8, "", rgb, "/SMask " + std::to_string(softMask) + " 0 R");
-    const int b = writer.AddImage(4, 4, "/DeviceRGB", 8, "", rgb, "/Mask " + std::to_string(stencil) + " 0 R");
+    const int a = writer.AddImage(4, 4, "/DeviceRGB", 8, "", rgb,
+                                  "/SMask " + std::to_string(softMask) + " 0 R");
+    const int b = writer.AddImage(4, 4, "/DeviceRGB", 8, "", rgb,
+                                  "/Mask " + std::to_string(stencil) + " 0 R");
     const int c = writer.AddImage(4, 4, "/DeviceRGB", 8, "", rgb, "/Mask [0 10 0 10 0 10]");
     writer.AddPage(DrawXObject("A") + DrawXObject("B") + DrawXObject("C"),
                    XObjectResources({{"A", a}, {"B", b}, {"C", c}}));
     ASSERT_TRUE(writer.WriteFile(pdf));
     const Dump dump = DumpPdf(pdf, root, true);
     ASSERT_EQ(dump.written.size(), 3u);
-    for (const DumpedFile& file : dump.written) EXPECT_EQ(ReadWholeFile(file.Path), PpmOf(4, 4, rgb)) << file.Path;
+    for (const DumpedFile& file : dump.written)
+        EXPECT_EQ(ReadWholeFile(file.Path), PpmOf(4, 4, rgb)) << file.Path;
 }
 
 } // namespace
@@ -358,11 +384,17 @@ namespace {
 TEST_F(ImageDumpTest, ImagesInsideType3GlyphsAreNotDumped) {
     PdfWriter writer;
     const int image = writer.AddImage(2, 2, "/DeviceRGB", 8, "", GradientSamples(2, 2, 3));
-    const int glyph = writer.AddStream("", "10 0 d0 q 10 0 0 10 0 0 cm /G Do Q BI /W 1 /H 1 /CS /G /BPC 8 ID x\nEI\n");
-    const int font = writer.Add("<< /Type /Font /Subtype /Type3 /FontBBox [0 0 10 10] /FontMatrix [0.1 0 0 0.1 0 0] "
-                                "/CharProcs << /a " + std::to_string(glyph) + " 0 R >> /Encoding << /Differences [97 /a] >> "
-                                "/FirstChar 97 /LastChar 97 /Widths [10] /Resources " + XObjectResources({{"G", image}}) + " >>");
-    writer.AddPage("BT /T3 12 Tf 10 10 Td (aaa) Tj ET\n", "<< /Font << /T3 " + std::to_string(font) + " 0 R >> >>");
+    const int glyph = writer.AddStream(
+        "", "10 0 d0 q 10 0 0 10 0 0 cm /G Do Q BI /W 1 /H 1 /CS /G /BPC 8 ID x\nEI\n");
+    const int font = writer.Add(
+        "<< /Type /Font /Subtype /Type3 /FontBBox [0 0 10 10] /FontMatrix [0.1 0 0 0.1 0 0] "
+        "/CharProcs << /a " +
+        std::to_string(glyph) +
+        " 0 R >> /Encoding << /Differences [97 /a] >> "
+        "/FirstChar 97 /LastChar 97 /Widths [10] /Resources " +
+        XObjectResources({{"G", image}}) + " >>");
+    writer.AddPage("BT /T3 12 Tf 10 10 Td (aaa) Tj ET\n",
+                   "<< /Font << /T3 " + std::to_string(font) + " 0 R >> >>");
     ASSERT_TRUE(writer.WriteFile(pdf));
     const Dump dump = DumpPdf(pdf, root, true);
     EXPECT_EQ(dump.counter, 0);

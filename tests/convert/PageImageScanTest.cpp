@@ -18,8 +18,8 @@ TEST(ContentScanner, NamesAndInlineImages) {
         {{"q BI /W 1 ID x EI"}, false, true, {"W"}, {}},
         {{"BIG (BI) Tj"}, false, true, {}, {}}, // in a string: a harmless yes
         {{"XBI BIX"}, false, false, {}, {}},
-        {{"/Im", "1 Do"}, false, false, {"Im1"}, {"Im"}},      // pieces of one stream
-        {{"/Im", "1 Do"}, true, false, {"Im"}, {"Im1"}},        // two streams: the token ends
+        {{"/Im", "1 Do"}, false, false, {"Im1"}, {"Im"}}, // pieces of one stream
+        {{"/Im", "1 Do"}, true, false, {"Im"}, {"Im1"}},  // two streams: the token ends
         {{"0 0 m B", "I"}, true, false, {}, {}},
         {{"B", "I\n"}, false, true, {}, {}},
         {{"/Im#31 Do"}, false, false, {"Im1", "Anything"}, {}}, // an escape may stand for any name
@@ -27,17 +27,21 @@ TEST(ContentScanner, NamesAndInlineImages) {
     };
     for (const Case& c : cases) {
         std::string trace;
-        for (const std::string& piece : c.pieces) trace += "[" + piece + "]";
+        for (const std::string& piece : c.pieces)
+            trace += "[" + piece + "]";
         SCOPED_TRACE(trace);
         ContentScanner scanner;
         for (const std::string& piece : c.pieces) {
             scanner.Feed(reinterpret_cast<const unsigned char*>(piece.data()), piece.size());
-            if (c.finishBetween) scanner.Finish();
+            if (c.finishBetween)
+                scanner.Finish();
         }
         scanner.Finish();
         EXPECT_EQ(scanner.HasInlineImage(), c.inlineImage);
-        for (const std::string& name : c.named) EXPECT_TRUE(scanner.NamesResource(name)) << name;
-        for (const std::string& name : c.notNamed) EXPECT_FALSE(scanner.NamesResource(name)) << name;
+        for (const std::string& name : c.named)
+            EXPECT_TRUE(scanner.NamesResource(name)) << name;
+        for (const std::string& name : c.notNamed)
+            EXPECT_FALSE(scanner.NamesResource(name)) << name;
     }
 }
 

@@ -22,8 +22,7 @@ using talvore::testing::RecordingMessages;
 
 namespace {
 
-void MakeFile(const QString& path, qint64 size = 100)
-{
+void MakeFile(const QString& path, qint64 size = 100) {
     QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
@@ -32,8 +31,7 @@ void MakeFile(const QString& path, qint64 size = 100)
 
 // Depth-first, in the order readdir gives, every name ending in .pdf
 // (any case): what the walk must produce, found independently.
-void ExpectedWalk(const QString& folder, QStringList& out)
-{
+void ExpectedWalk(const QString& folder, QStringList& out) {
     DIR* dir = ::opendir(QFile::encodeName(folder).constData());
     if (!dir)
         return;
@@ -86,8 +84,7 @@ private:
     QStringList m_paths;
 };
 
-void FileListTest::init()
-{
+void FileListTest::init() {
     m_dir = std::make_unique<QTemporaryDir>();
     m_owner = std::make_unique<QWidget>();
     m_grid = new CheckBoxGrid(m_owner.get());
@@ -97,16 +94,14 @@ void FileListTest::init()
     m_paths.clear();
 }
 
-void FileListTest::cleanup()
-{
+void FileListTest::cleanup() {
     m_list.reset();
     m_owner.reset();
     m_messages.reset();
     m_dir.reset();
 }
 
-void FileListTest::AddFiles(int count)
-{
+void FileListTest::AddFiles(int count) {
     for (int i = 1; i <= count; ++i) {
         const QString path = m_dir->filePath(QStringLiteral("file%1.pdf").arg(i));
         MakeFile(path, i * 1024);
@@ -115,8 +110,7 @@ void FileListTest::AddFiles(int count)
     }
 }
 
-void FileListTest::NewRowIsTickedWithNameSizeDate()
-{
+void FileListTest::NewRowIsTickedWithNameSizeDate() {
     const QString path = m_dir->filePath(QStringLiteral("report.pdf"));
     MakeFile(path, 2048);
     m_list->ImportFile(path);
@@ -145,8 +139,7 @@ void FileListTest::NewRowIsTickedWithNameSizeDate()
              int(Qt::AlignLeft));
 }
 
-void FileListTest::SizeTexts_data()
-{
+void FileListTest::SizeTexts_data() {
     QTest::addColumn<quint64>("bytes");
     QTest::addColumn<QString>("text");
     QTest::newRow("0") << quint64(0) << "0 KB";
@@ -161,15 +154,13 @@ void FileListTest::SizeTexts_data()
     QTest::newRow("max") << ~quint64(0) << "18,014,398,509,481,983 KB";
 }
 
-void FileListTest::SizeTexts()
-{
+void FileListTest::SizeTexts() {
     QFETCH(quint64, bytes);
     QFETCH(QString, text);
     QCOMPARE(FileSizeText(bytes), text);
 }
 
-void FileListTest::SizeTextsOfRealFiles()
-{
+void FileListTest::SizeTextsOfRealFiles() {
     const std::pair<qint64, const char*> cases[] = {
         {1023, "0 KB"}, {1048576, "1,024 KB"}, {123456789, "120,563 KB"}};
     int row = 0;
@@ -181,8 +172,7 @@ void FileListTest::SizeTextsOfRealFiles()
     }
 }
 
-void FileListTest::UnreadableFileStillAdded()
-{
+void FileListTest::UnreadableFileStillAdded() {
     const QString path = m_dir->filePath(QStringLiteral("gone.pdf"));
     m_list->DropFiles({path});
     QCOMPARE(m_list->FileCount(), 1);
@@ -191,8 +181,7 @@ void FileListTest::UnreadableFileStillAdded()
     QVERIFY(m_messages->Texts.isEmpty());
 }
 
-void FileListTest::ImportRules_data()
-{
+void FileListTest::ImportRules_data() {
     QTest::addColumn<QString>("way");
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("folder");
@@ -202,12 +191,9 @@ void FileListTest::ImportRules_data()
         bool folder;
         bool open, scan, drop;
     } rules[] = {
-        {"report.PDF", false, true, true, true},
-        {"report.pdf", false, true, true, true},
-        {"report.xpdf", false, false, false, true},
-        {"reportpdf", false, false, false, true},
-        {"report.pdf.txt", false, false, false, false},
-        {"x.pdf", true, false, false, false},
+        {"report.PDF", false, true, true, true},        {"report.pdf", false, true, true, true},
+        {"report.xpdf", false, false, false, true},     {"reportpdf", false, false, false, true},
+        {"report.pdf.txt", false, false, false, false}, {"x.pdf", true, false, false, false},
     };
     for (const auto& rule : rules) {
         if (!rule.folder)
@@ -217,8 +203,7 @@ void FileListTest::ImportRules_data()
     }
 }
 
-void FileListTest::ImportRules()
-{
+void FileListTest::ImportRules() {
     QFETCH(QString, way);
     QFETCH(QString, name);
     QFETCH(bool, folder);
@@ -245,8 +230,7 @@ void FileListTest::ImportRules()
     QVERIFY(m_messages->Texts.isEmpty());
 }
 
-void FileListTest::DuplicatesShowTheirMessage()
-{
+void FileListTest::DuplicatesShowTheirMessage() {
     const QString a = m_dir->filePath(QStringLiteral("a.pdf"));
     const QString upper = m_dir->filePath(QStringLiteral("A.PDF"));
     const QString b = m_dir->filePath(QStringLiteral("b.pdf"));
@@ -257,8 +241,8 @@ void FileListTest::DuplicatesShowTheirMessage()
     m_list->OpenFiles();
     QVERIFY(m_messages->Texts.isEmpty());
     m_list->OpenFiles();
-    QCOMPARE(m_messages->Texts, QStringList{QStringLiteral("File: ") + a +
-                                            QStringLiteral(" have been imported!")});
+    QCOMPARE(m_messages->Texts,
+             QStringList{QStringLiteral("File: ") + a + QStringLiteral(" have been imported!")});
     QCOMPARE(m_list->FileCount(), 1);
 
     // Case matters; one duplicate among several dropped gives one box.
@@ -276,8 +260,7 @@ void FileListTest::DuplicatesShowTheirMessage()
     QCOMPARE(m_list->FileCount(), 3);
 }
 
-void FileListTest::OpenFileResetsProgressOnceWhenConfirmed()
-{
+void FileListTest::OpenFileResetsProgressOnceWhenConfirmed() {
     QSignalSpy resets(m_list.get(), &FileList::ProgressResetRequested);
     const QString text = m_dir->filePath(QStringLiteral("notes.txt"));
     MakeFile(text);
@@ -303,8 +286,7 @@ void FileListTest::OpenFileResetsProgressOnceWhenConfirmed()
     QCOMPARE(resets.count(), 2);
 }
 
-void FileListTest::ImportDirectoryWalksDepthFirst()
-{
+void FileListTest::ImportDirectoryWalksDepthFirst() {
     const QString root = m_dir->filePath(QStringLiteral("tree"));
     for (const char* name : {"a.pdf", "b/c.pdf", "b/d/e.PDF", "b/f.pdf", ".hidden.pdf",
                              ".secret/g.pdf", "h.pdf", "skip.txt", "nodot", "i/j.xpdf", "k.pdf"})
@@ -322,8 +304,7 @@ void FileListTest::ImportDirectoryWalksDepthFirst()
     QCOMPARE(listed, expected);
 }
 
-void FileListTest::WalkSurvivesFolderLoops()
-{
+void FileListTest::WalkSurvivesFolderLoops() {
     const QString root = m_dir->filePath(QStringLiteral("loop"));
     MakeFile(root + QStringLiteral("/a.pdf"));
     MakeFile(root + QStringLiteral("/sub/b.pdf"));
@@ -333,8 +314,7 @@ void FileListTest::WalkSurvivesFolderLoops()
     QVERIFY(m_messages->Texts.isEmpty());
 }
 
-void FileListTest::RemoveSelectedKeepsLaterRows()
-{
+void FileListTest::RemoveSelectedKeepsLaterRows() {
     AddFiles(5);
     m_grid->item(3, FileList::OwnerColumn)->setText(QStringLiteral("owner4"));
     m_grid->item(4, FileList::UserColumn)->setText(QStringLiteral("user5"));
@@ -357,8 +337,7 @@ void FileListTest::RemoveSelectedKeepsLaterRows()
     QCOMPARE(m_grid->item(2, FileList::NameColumn)->text(), QStringLiteral("file4.pdf"));
 }
 
-void FileListTest::RemoveSelectedTakesEveryHighlightedRow()
-{
+void FileListTest::RemoveSelectedTakesEveryHighlightedRow() {
     AddFiles(5);
     m_grid->setSelectionMode(QAbstractItemView::ContiguousSelection);
     m_grid->setRangeSelected(QTableWidgetSelectionRange(1, 0, 3, FileList::ColumnCount - 1), true);
@@ -377,8 +356,7 @@ void FileListTest::RemoveSelectedTakesEveryHighlightedRow()
     QVERIFY(!m_list->RemoveSelected());
 }
 
-void FileListTest::RemoveAllRestoresWidths()
-{
+void FileListTest::RemoveAllRestoresWidths() {
     AddFiles(3);
     for (int column = 0; column < FileList::ColumnCount; ++column)
         m_grid->setColumnWidth(column, 60 + column);
@@ -386,11 +364,12 @@ void FileListTest::RemoveAllRestoresWidths()
     QCOMPARE(m_list->FileCount(), 0);
     QCOMPARE(m_grid->columnCount(), 6);
     const int widths[] = {25, 144, 100, 154, 110, 100};
-    const char* headers[] = {"", "File Name", "File Size", "Creation Date", "Owner Password",
-                             "User Password"};
+    const char* headers[] = {
+        "", "File Name", "File Size", "Creation Date", "Owner Password", "User Password"};
     for (int column = 0; column < FileList::ColumnCount; ++column) {
         QCOMPARE(m_grid->columnWidth(column), widths[column]);
-        QCOMPARE(m_grid->horizontalHeaderItem(column)->text(), QString::fromLatin1(headers[column]));
+        QCOMPARE(m_grid->horizontalHeaderItem(column)->text(),
+                 QString::fromLatin1(headers[column]));
     }
     QVERIFY(m_grid->horizontalHeader()->font().bold());
     QCOMPARE(m_grid->horizontalHeader()->font().pixelSize(), 14);
@@ -403,8 +382,7 @@ void FileListTest::RemoveAllRestoresWidths()
     QVERIFY(m_messages->Texts.isEmpty());
 }
 
-void FileListTest::CheckBoxCommands()
-{
+void FileListTest::CheckBoxCommands() {
     AddFiles(4);
     const auto ticks = [&] {
         QString text;
@@ -434,8 +412,7 @@ void FileListTest::CheckBoxCommands()
     QCOMPARE(ticks(), QStringLiteral("...."));
 }
 
-void FileListTest::TickedEntriesInRowOrder()
-{
+void FileListTest::TickedEntriesInRowOrder() {
     AddFiles(4);
     m_grid->SetChecked(2, FileList::TickColumn, false);
     m_grid->item(2, FileList::OwnerColumn)->setText(QStringLiteral("own"));

@@ -24,8 +24,7 @@ private slots:
     void CreationFailureKeepsTheDialogOpen();
 };
 
-void FolderChooserTest::LabelsAndTitle()
-{
+void FolderChooserTest::LabelsAndTitle() {
     FolderChooserDialog dialog;
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Please Select a Folder"));
     QCOMPARE(dialog.SelectButton()->text(), QStringLiteral("&Select"));
@@ -36,9 +35,8 @@ void FolderChooserTest::LabelsAndTitle()
     QVERIFY(labels.contains(QStringLiteral("Current Folder:")));
 }
 
-void FolderChooserTest::Rules_data()
-{
-    QTest::addColumn<QString>("typed");   // {} stands for the temporary folder
+void FolderChooserTest::Rules_data() {
+    QTest::addColumn<QString>("typed"); // {} stands for the temporary folder
     QTest::addColumn<QList<bool>>("answers");
     QTest::addColumn<bool>("accepted");
     QTest::addColumn<QString>("result");
@@ -46,22 +44,23 @@ void FolderChooserTest::Rules_data()
     QTest::addColumn<bool>("asked");
     QTest::addColumn<bool>("created");
 
-    QTest::newRow("existing") << "{}/here" << QList<bool>{} << true << "{}/here/" << "" << false
-                              << true;
-    QTest::newRow("one trailing slash") << "{}/here/" << QList<bool>{} << true << "{}/here/" << ""
-                                        << false << true;
-    QTest::newRow("network-like path") << "//server/share" << QList<bool>{} << false << "" 
+    QTest::newRow("existing") << "{}/here" << QList<bool>{} << true << "{}/here/"
+                              << "" << false << true;
+    QTest::newRow("one trailing slash") << "{}/here/" << QList<bool>{} << true << "{}/here/"
+                                        << "" << false << true;
+    QTest::newRow("network-like path") << "//server/share" << QList<bool>{} << false << ""
                                        << "Invalid directory" << false << false;
     QTest::newRow("double slash inside") << "{}//here" << QList<bool>{} << false << ""
                                          << "Invalid directory" << false << false;
-    QTest::newRow("missing, Yes creates") << "{}/new/deeper" << QList<bool>{true} << true
-                                          << "{}/new/deeper/" << "" << true << true;
-    QTest::newRow("missing, No goes on") << "{}/absent" << QList<bool>{false} << true
-                                         << "{}/absent/" << "" << true << false;
+    QTest::newRow("missing, Yes creates")
+        << "{}/new/deeper" << QList<bool>{true} << true << "{}/new/deeper/"
+        << "" << true << true;
+    QTest::newRow("missing, No goes on")
+        << "{}/absent" << QList<bool>{false} << true << "{}/absent/"
+        << "" << true << false;
 }
 
-void FolderChooserTest::Rules()
-{
+void FolderChooserTest::Rules() {
     QFETCH(QString, typed);
     QFETCH(QList<bool>, answers);
     QFETCH(bool, accepted);
@@ -72,7 +71,9 @@ void FolderChooserTest::Rules()
 
     QTemporaryDir temporary;
     QDir().mkpath(temporary.filePath(QStringLiteral("here")));
-    const auto fill = [&](QString text) { return text.replace(QStringLiteral("{}"), temporary.path()); };
+    const auto fill = [&](QString text) {
+        return text.replace(QStringLiteral("{}"), temporary.path());
+    };
     RecordingMessages messages;
     messages.Answers = answers;
     FolderChooserDialog dialog;
@@ -93,8 +94,7 @@ void FolderChooserTest::Rules()
         QCOMPARE(QFileInfo(dialog.SelectedFolder()).isDir(), created);
 }
 
-void FolderChooserTest::EmptyTextTakesTheOpenFolder()
-{
+void FolderChooserTest::EmptyTextTakesTheOpenFolder() {
     QTemporaryDir temporary;
     RecordingMessages messages;
     FolderChooserDialog dialog;
@@ -104,8 +104,7 @@ void FolderChooserTest::EmptyTextTakesTheOpenFolder()
     QCOMPARE(dialog.SelectedFolder(), temporary.path() + QLatin1Char('/'));
 }
 
-void FolderChooserTest::CreationFailureKeepsTheDialogOpen()
-{
+void FolderChooserTest::CreationFailureKeepsTheDialogOpen() {
     QTemporaryDir temporary;
     const QString file = temporary.filePath(QStringLiteral("plain"));
     QFile(file).open(QIODevice::WriteOnly);
@@ -114,8 +113,8 @@ void FolderChooserTest::CreationFailureKeepsTheDialogOpen()
     FolderChooserDialog dialog;
     dialog.FolderEdit()->setText(file + QStringLiteral("/inside"));
     QVERIFY(!dialog.TrySelect());
-    QCOMPARE(messages.Texts,
-             QStringList{QStringLiteral("Can not create directory\n") + file + QStringLiteral("/inside")});
+    QCOMPARE(messages.Texts, QStringList{QStringLiteral("Can not create directory\n") + file +
+                                         QStringLiteral("/inside")});
     QCOMPARE(dialog.result(), int(QDialog::Rejected));
 }
 

@@ -1,5 +1,5 @@
-#include "image/RasterImage.h"
 #include "DecodeHelpers.h"
+#include "image/RasterImage.h"
 
 #include "image/ByteStream.h"
 
@@ -24,8 +24,8 @@ void Put32(std::string& s, uint32_t v) {
 
 // A BMP file: file header, 40-byte information header, palette, pixels.
 std::string Bmp(int32_t width, int32_t height, uint16_t bits, uint32_t compression,
-                const std::vector<uint32_t>& palette, const std::string& pixels, bool fileHeader = true,
-                const std::vector<uint32_t>& masks = {}) {
+                const std::vector<uint32_t>& palette, const std::string& pixels,
+                bool fileHeader = true, const std::vector<uint32_t>& masks = {}) {
     std::string info;
     Put32(info, 40);
     Put32(info, static_cast<uint32_t>(width));
@@ -38,8 +38,10 @@ std::string Bmp(int32_t width, int32_t height, uint16_t bits, uint32_t compressi
     Put32(info, 2835);
     Put32(info, static_cast<uint32_t>(palette.size()));
     Put32(info, 0);
-    for (uint32_t m : masks) Put32(info, m);
-    for (uint32_t rgb : palette) Put32(info, rgb); // 0x00RRGGBB is B, G, R, 0 in little-endian
+    for (uint32_t m : masks)
+        Put32(info, m);
+    for (uint32_t rgb : palette)
+        Put32(info, rgb); // 0x00RRGGBB is B, G, R, 0 in little-endian
     std::string file;
     if (fileHeader) {
         file = "BM";
@@ -60,35 +62,70 @@ TEST(BmpDecode, Formats) {
     };
     const Case cases[] = {
         {"24-bit bottom-up",
-         Bmp(2, 2, 24, 0, {}, Bytes({1, 2, 3, 4, 5, 6, 0, 0, 7, 8, 9, 10, 11, 12, 0, 0})), 24,
-         {0x030201, 0x060504}, {0x090807, 0x0C0B0A}},
-        {"24-bit top-down", Bmp(1, -2, 24, 0, {}, Bytes({1, 2, 3, 0, 4, 5, 6, 0})), 24, {0x060504}, {0x030201}},
-        {"8-bit palette", Bmp(2, 1, 8, 0, {0xFF0000, 0x00FF00}, Bytes({1, 0, 0, 0})), 8, {0x00FF00, 0xFF0000}, {}},
-        {"4-bit", Bmp(3, 1, 4, 0, {0x000000, 0x0000FF}, Bytes({0x10, 0x10, 0, 0})), 4, {0x0000FF, 0, 0x0000FF}, {}},
-        {"1-bit", Bmp(9, 1, 1, 0, {0x000000, 0xFFFFFF}, Bytes({0x80, 0x80, 0, 0})), 1,
-         {0xFFFFFF, 0, 0, 0, 0, 0, 0, 0, 0xFFFFFF}, {}},
-        {"16-bit 5-5-5", Bmp(2, 1, 16, 0, {}, Bytes({0x00, 0x7C, 0x1F, 0x00})), 24, {0xFF0000, 0x0000FF}, {}},
-        {"16-bit 5-6-5 bit fields", Bmp(1, 1, 16, 3, {}, Bytes({0xE0, 0x07, 0, 0}), true, {0xF800, 0x07E0, 0x001F}),
-         24, {0x00FF00}, {}},
+         Bmp(2, 2, 24, 0, {}, Bytes({1, 2, 3, 4, 5, 6, 0, 0, 7, 8, 9, 10, 11, 12, 0, 0})),
+         24,
+         {0x030201, 0x060504},
+         {0x090807, 0x0C0B0A}},
+        {"24-bit top-down",
+         Bmp(1, -2, 24, 0, {}, Bytes({1, 2, 3, 0, 4, 5, 6, 0})),
+         24,
+         {0x060504},
+         {0x030201}},
+        {"8-bit palette",
+         Bmp(2, 1, 8, 0, {0xFF0000, 0x00FF00}, Bytes({1, 0, 0, 0})),
+         8,
+         {0x00FF00, 0xFF0000},
+         {}},
+        {"4-bit",
+         Bmp(3, 1, 4, 0, {0x000000, 0x0000FF}, Bytes({0x10, 0x10, 0, 0})),
+         4,
+         {0x0000FF, 0, 0x0000FF},
+         {}},
+        {"1-bit",
+         Bmp(9, 1, 1, 0, {0x000000, 0xFFFFFF}, Bytes({0x80, 0x80, 0, 0})),
+         1,
+         {0xFFFFFF, 0, 0, 0, 0, 0, 0, 0, 0xFFFFFF},
+         {}},
+        {"16-bit 5-5-5",
+         Bmp(2, 1, 16, 0, {}, Bytes({0x00, 0x7C, 0x1F, 0x00})),
+         24,
+         {0xFF0000, 0x0000FF},
+         {}},
+        {"16-bit 5-6-5 bit fields",
+         Bmp(1, 1, 16, 3, {}, Bytes({0xE0, 0x07, 0, 0}), true, {0xF800, 0x07E0, 0x001F}),
+         24,
+         {0x00FF00},
+         {}},
         {"32-bit", Bmp(1, 1, 32, 0, {}, Bytes({0x30, 0x20, 0x10, 0xFF})), 24, {0x102030}, {}},
         {"RLE8 with delta and end of line",
          Bmp(4, 2, 8, 1, {0, 0xFF0000, 0x00FF00, 0x0000FF},
              Bytes({2, 1, 0, 3, 2, 3, 0, 0, 0, 0, 0, 2, 1, 0, 4, 2, 0, 1})),
-         8, {0xFF0000, 0xFF0000, 0x00FF00, 0x0000FF}, {0, 0x00FF00, 0x00FF00, 0x00FF00}},
-        {"RLE4", Bmp(4, 1, 4, 2, {0, 0xFF0000, 0x0000FF}, Bytes({4, 0x12, 0, 1})), 4,
-         {0xFF0000, 0x0000FF, 0xFF0000, 0x0000FF}, {}},
-        {"bare information header", Bmp(1, 1, 24, 0, {}, Bytes({9, 8, 7, 0}), false), 24, {0x070809}, {}},
+         8,
+         {0xFF0000, 0xFF0000, 0x00FF00, 0x0000FF},
+         {0, 0x00FF00, 0x00FF00, 0x00FF00}},
+        {"RLE4",
+         Bmp(4, 1, 4, 2, {0, 0xFF0000, 0x0000FF}, Bytes({4, 0x12, 0, 1})),
+         4,
+         {0xFF0000, 0x0000FF, 0xFF0000, 0x0000FF},
+         {}},
+        {"bare information header",
+         Bmp(1, 1, 24, 0, {}, Bytes({9, 8, 7, 0}), false),
+         24,
+         {0x070809},
+         {}},
     };
     for (const Case& c : cases) {
         RasterImage image;
-        ASSERT_TRUE(DecodeBytes(image, c.file, FORMAT_BMP)) << c.name << ": " << image.LastErrorText();
+        ASSERT_TRUE(DecodeBytes(image, c.file, FORMAT_BMP))
+            << c.name << ": " << image.LastErrorText();
         EXPECT_EQ(image.BitsPerPixel(), c.bits) << c.name;
         EXPECT_EQ(image.FormatId(), FORMAT_BMP) << c.name;
         EXPECT_EQ(image.HorizontalDpi(), 72) << c.name;
         for (size_t x = 0; x < c.bottomRow.size(); ++x)
             EXPECT_EQ(Rgb(image, static_cast<int>(x), 0), c.bottomRow[x]) << c.name << " x=" << x;
         for (size_t x = 0; x < c.topRow.size(); ++x)
-            EXPECT_EQ(Rgb(image, static_cast<int>(x), image.Height() - 1), c.topRow[x]) << c.name << " x=" << x;
+            EXPECT_EQ(Rgb(image, static_cast<int>(x), image.Height() - 1), c.topRow[x])
+                << c.name << " x=" << x;
         RasterImage recognised;
         EXPECT_TRUE(DecodeBytes(recognised, c.file, FORMAT_UNKNOWN)) << c.name;
     }
@@ -107,8 +144,10 @@ TEST(BmpDecode, DamagedFilesAreRefused) {
         {"truncated pixels", good.substr(0, good.size() - 1), "BMP file truncated"},
         {"truncated header", good.substr(0, 30), "BMP file truncated"},
         {"zero width", Bmp(0, 2, 24, 0, {}, std::string(16, 0)), "Invalid BMP dimensions"},
-        {"bits 7", Bmp(2, 2, 7, 0, {}, std::string(16, 0)), "Unsupported BMP bit depth or compression"},
-        {"RLE8 at 24 bits", Bmp(2, 2, 24, 1, {}, std::string(16, 0)), "Unsupported BMP bit depth or compression"},
+        {"bits 7", Bmp(2, 2, 7, 0, {}, std::string(16, 0)),
+         "Unsupported BMP bit depth or compression"},
+        {"RLE8 at 24 bits", Bmp(2, 2, 24, 1, {}, std::string(16, 0)),
+         "Unsupported BMP bit depth or compression"},
         {"RLE without end", Bmp(4, 2, 8, 1, {0, 0}, Bytes({2, 1})), "BMP file truncated"},
         {"huge", Bmp(100000, 100000, 24, 0, {}, std::string(16, 0)), "BMP file truncated"},
     };
@@ -123,7 +162,8 @@ TEST(BmpDecode, DamagedFilesAreRefused) {
 TEST(BmpDecode, MutatedAndTruncated) {
     const std::string files[] = {
         Bmp(3, 2, 24, 0, {}, std::string(24, '\x42')),
-        Bmp(4, 2, 8, 1, {0, 0xFF0000, 0x00FF00, 0x0000FF}, Bytes({2, 1, 0, 3, 2, 3, 0, 0, 0, 0, 0, 2, 1, 0, 4, 2, 0, 1})),
+        Bmp(4, 2, 8, 1, {0, 0xFF0000, 0x00FF00, 0x0000FF},
+            Bytes({2, 1, 0, 3, 2, 3, 0, 0, 0, 0, 0, 2, 1, 0, 4, 2, 0, 1})),
         Bmp(4, 1, 4, 2, {0, 0xFF0000, 0x0000FF}, Bytes({4, 0x12, 0, 1})),
         Bmp(1, 1, 16, 3, {}, Bytes({0xE0, 0x07, 0, 0}), true, {0xF800, 0x07E0, 0x001F}),
     };

@@ -19,8 +19,8 @@ TEST(MemoryStream, GrowsInSteps) {
         uint32_t capacity;
     };
     // (L with its low 16 bits cleared) + 65536.
-    const Case cases[] = {{1, 65536}, {65535, 65536}, {65536, 131072}, {70000, 131072},
-                          {131072, 196608}};
+    const Case cases[] = {
+        {1, 65536}, {65535, 65536}, {65536, 131072}, {70000, 131072}, {131072, 196608}};
     for (const Case& c : cases) {
         MemoryStream stream;
         ASSERT_TRUE(stream.Open());
@@ -81,7 +81,8 @@ TEST(MemoryStream, PutCPastTheEndOfACallersBuffer) {
     const uint8_t* data = stream.BufferAddress();
     EXPECT_NE(data, bytes); // the caller's array is copied, never realloc'ed
     EXPECT_EQ(std::memcmp(data, "abcd", 4), 0);
-    for (int i = 4; i < 10; ++i) EXPECT_EQ(data[i], 0) << i; // no stale gap
+    for (int i = 4; i < 10; ++i)
+        EXPECT_EQ(data[i], 0) << i; // no stale gap
     EXPECT_EQ(data[10], 'z');
     EXPECT_EQ(std::memcmp(bytes, "abcd", 4), 0);
 }

@@ -29,7 +29,9 @@ TEST(CheckedMath, AddAtTheOverflowEdge) {
 }
 
 TEST(CheckedMath, RowStrideRoundsToFourBytes) {
-    struct Case { uint64_t width, bits, stride; };
+    struct Case {
+        uint64_t width, bits, stride;
+    };
     for (const Case c : {Case{3, 24, 12}, Case{9, 1, 4}, Case{1, 1, 4}, Case{32, 1, 4},
                          Case{33, 1, 8}, Case{5, 4, 4}, Case{4000, 24, 12000}}) {
         uint64_t stride = 0;

@@ -20,8 +20,10 @@ Bytes EncodeGif(RasterImage& image, bool* ok = nullptr, std::string* error = nul
     MemoryStream stream;
     EXPECT_TRUE(stream.Open());
     const bool result = image.Encode(&stream, 2);
-    if (ok != nullptr) *ok = result;
-    if (error != nullptr) *error = image.LastErrorText();
+    if (ok != nullptr)
+        *ok = result;
+    if (error != nullptr)
+        *error = image.LastErrorText();
     const uint8_t* data = stream.BufferAddress(false);
     return data ? Bytes(data, data + stream.Size()) : Bytes{};
 }
@@ -67,11 +69,13 @@ void ExpectGifHoldsImage(const Bytes& gifBytes, const RasterImage& image) {
 }
 
 // Position of the image data (after the minimum code size byte).
-size_t ImageDataStart(uint32_t colours) { return 13 + 3 * colours + 8 + 10 + 1; }
+size_t ImageDataStart(uint32_t colours) {
+    return 13 + 3 * colours + 8 + 10 + 1;
+}
 
 struct CodeStream {
     std::vector<size_t> subBlockLengths;
-    int clears = 0;    // clear codes after the first
+    int clears = 0; // clear codes after the first
     bool endedCleanly = false;
 };
 
@@ -99,7 +103,8 @@ CodeStream WalkCodes(const Bytes& gif, size_t at, int minimumCodeSize) {
             ++bits;
         }
         if (code == clear) {
-            if (!first) ++result.clears;
+            if (!first)
+                ++result.clears;
             bits = minimumCodeSize + 1;
             limit = 1 << bits;
             running = end + 1;
@@ -138,11 +143,10 @@ TEST(GifWriter, SinglePixelBitmapIs43Bytes) {
     image.FillGrayPalette();
     image.WriteIndex(0, 0, 0);
     const Bytes gif = EncodeGif(image);
-    const Bytes expected = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0,
-                            0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF,
-                            0x21, 0xF9, 0x04, 0x00, 0x00, 0x00, 0xFF, 0x00,
-                            0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0x00,
-                            0x02, 0x02, 0x44, 0x01, 0x00, 0x3B};
+    const Bytes expected = {'G',  'I',  'F',  '8',  '9',  'a',  1,    0,    1,    0,    0x80,
+                            0,    0,    0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x21, 0xF9, 0x04,
+                            0x00, 0x00, 0x00, 0xFF, 0x00, 0x2C, 0,    0,    0,    0,    1,
+                            0,    1,    0,    0x00, 0x02, 0x02, 0x44, 0x01, 0x00, 0x3B};
     EXPECT_EQ(gif, expected);
     ExpectGifHoldsImage(gif, image);
 }
@@ -203,8 +207,9 @@ TEST(GifWriter, TrueColourGoesThroughDecreaseBpp) {
     ASSERT_NE(image.Create(23, 9, 24, 0), nullptr);
     for (int y = 0; y < 9; ++y)
         for (int x = 0; x < 23; ++x)
-            image.WriteColor(x, y, MakeRgb(static_cast<uint8_t>(x * 11), static_cast<uint8_t>(y * 28),
-                                           static_cast<uint8_t>((x * y) & 0xFF)));
+            image.WriteColor(x, y,
+                             MakeRgb(static_cast<uint8_t>(x * 11), static_cast<uint8_t>(y * 28),
+                                     static_cast<uint8_t>((x * y) & 0xFF)));
     bool ok = true;
     std::string error;
     EXPECT_TRUE(EncodeGif(image, &ok, &error).empty());

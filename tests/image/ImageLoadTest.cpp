@@ -1,5 +1,5 @@
-#include "image/RasterImage.h"
 #include "DecodeHelpers.h"
+#include "image/RasterImage.h"
 
 #include "image/ByteStream.h"
 #include "image/RasterImageJAS.h"
@@ -86,7 +86,11 @@ TEST(ImageLoad, PnmVariants) {
         std::vector<uint32_t> topRow; // indices, or 0xRRGGBB at 24 bits
     };
     const Case cases[] = {
-        {"P5 8-bit with comments", "P5 # gray\n# more\n3 # w\n2\n255\n" + Bytes({1, 2, 3, 4, 5, 6}), 8, 3, 2,
+        {"P5 8-bit with comments",
+         "P5 # gray\n# more\n3 # w\n2\n255\n" + Bytes({1, 2, 3, 4, 5, 6}),
+         8,
+         3,
+         2,
          {1, 2, 3}},
         {"P5 maxval 15 gives 4 bits", "P5\n2 1\n15\n" + Bytes({15, 7}), 4, 2, 1, {15, 7}},
         {"P5 sample above maxval is clamped", "P5\n1 1\n100\n" + Bytes({200}), 8, 1, 1, {100}},
@@ -95,14 +99,20 @@ TEST(ImageLoad, PnmVariants) {
         {"P2 plain 16-bit", "P2\n2 1\n65535\n65535 256\n", 8, 2, 1, {255, 1}},
         {"P1 plain, packed digits", "P1\n# x\n4 1\n1 0\n01\n", 1, 4, 1, {0, 1, 1, 0}},
         {"P3 plain", "P3\n2 1\n255\n255 0 0 # red\n0 0 255\n", 24, 2, 1, {0xFF0000, 0x0000FF}},
-        {"P6 16-bit", "P6\n1 1\n65535\n" + Bytes({0xAB, 0xCD, 0x01, 0x02, 0xFF, 0xFF}), 24, 1, 1, {0xAB01FF}},
+        {"P6 16-bit",
+         "P6\n1 1\n65535\n" + Bytes({0xAB, 0xCD, 0x01, 0x02, 0xFF, 0xFF}),
+         24,
+         1,
+         1,
+         {0xAB01FF}},
         {"P6 tabs and CR", "P6\t1\r\n1\t255\r" + Bytes({1, 2, 3}), 24, 1, 1, {0x010203}},
         {"P4 width 8", "P4 8 1\n" + Bytes({0x0F}), 1, 8, 1, {1, 1, 1, 1, 0, 0, 0, 0}},
         {"P6 trailing data ignored", kP6 + "junk", 24, 1, 1, {0x102030}},
     };
     for (const Case& c : cases) {
         RasterImage image;
-        ASSERT_TRUE(DecodeBytes(image, c.data, FORMAT_UNKNOWN)) << c.name << ": " << image.LastErrorText();
+        ASSERT_TRUE(DecodeBytes(image, c.data, FORMAT_UNKNOWN))
+            << c.name << ": " << image.LastErrorText();
         EXPECT_EQ(image.BitsPerPixel(), c.bits) << c.name;
         EXPECT_EQ(image.Width(), c.width) << c.name;
         EXPECT_EQ(image.Height(), c.height) << c.name;
@@ -113,7 +123,8 @@ TEST(ImageLoad, PnmVariants) {
                 EXPECT_EQ(uint32_t{px.red} << 16 | uint32_t{px.green} << 8 | px.blue, c.topRow[x])
                     << c.name << " x=" << x;
             } else {
-                EXPECT_EQ(image.ReadIndex(static_cast<int>(x), top), c.topRow[x]) << c.name << " x=" << x;
+                EXPECT_EQ(image.ReadIndex(static_cast<int>(x), top), c.topRow[x])
+                    << c.name << " x=" << x;
             }
         }
     }
@@ -155,7 +166,8 @@ TEST(ImageLoad, DecodersAheadOfPnmRefuseItWithTheirMessage) {
         {FORMAT_WBMP, "Unsupported WBMP type"},
         {FORMAT_WMF, "corrupted WMF"},
     };
-    const std::string files[] = {kP4, kP6, kP5, "P5\n640 480\n255\n" + std::string(640 * 480, '\x7F'),
+    const std::string files[] = {kP4, kP6, kP5,
+                                 "P5\n640 480\n255\n" + std::string(640 * 480, '\x7F'),
                                  "P6\n1234 5678\n255\n"};
     for (const std::string& file : files) {
         for (const Case& c : cases) {
@@ -166,7 +178,8 @@ TEST(ImageLoad, DecodersAheadOfPnmRefuseItWithTheirMessage) {
                 EXPECT_STREQ(image.LastErrorText(), c.error) << c.id;
             } else {
                 char expected[64];
-                std::snprintf(expected, sizeof expected, "Not a JPEG file: starts with 0x%02x 0x%02x",
+                std::snprintf(expected, sizeof expected,
+                              "Not a JPEG file: starts with 0x%02x 0x%02x",
                               static_cast<uint8_t>(file[0]), static_cast<uint8_t>(file[1]));
                 EXPECT_STREQ(image.LastErrorText(), expected);
             }
@@ -272,12 +285,13 @@ struct HeaderText {
 class ZeroStream : private HeaderText, public MemoryStream {
 public:
     explicit ZeroStream(std::string header)
-        : HeaderText{std::move(header)},
-          MemoryStream(reinterpret_cast<uint8_t*>(text.data()), static_cast<uint32_t>(text.size())) {}
+        : HeaderText{std::move(header)}, MemoryStream(reinterpret_cast<uint8_t*>(text.data()),
+                                                      static_cast<uint32_t>(text.size())) {}
     int32_t Size() override { return INT32_MAX; }
     size_t Read(void* buffer, size_t size, size_t count) override {
         const size_t got = MemoryStream::Read(buffer, size, count);
-        if (got != 0) return got;
+        if (got != 0)
+            return got;
         std::memset(buffer, 0, size * count);
         return count;
     }
@@ -336,8 +350,12 @@ TEST(ImageLoad, FailedLoadLeavesTheImageAsItWas) {
 // must refuse or produce a consistent image, never misbehave (run under the
 // sanitizers in the asan build).
 TEST(ImageLoad, MutatedAndTruncatedPnm) {
-    const std::string files[] = {kP4, kP6, kP5, "P5\n3 2\n255\n" + Bytes({0, 50, 100, 150, 200, 250}),
-                                 "P6\n2 2\n255\n" + std::string(12, '\x80'), "P1\n3 1\n1 0 1\n",
+    const std::string files[] = {kP4,
+                                 kP6,
+                                 kP5,
+                                 "P5\n3 2\n255\n" + Bytes({0, 50, 100, 150, 200, 250}),
+                                 "P6\n2 2\n255\n" + std::string(12, '\x80'),
+                                 "P1\n3 1\n1 0 1\n",
                                  "P3\n1 1\n255\n1 2 3\n"};
     const uint8_t flips[] = {0xFF, 0x01, 0x80};
     for (const std::string& original : files) {

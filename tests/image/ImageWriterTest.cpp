@@ -51,7 +51,8 @@ Bytes EncodeToMemory(RasterImage& image, uint32_t id, bool* ok = nullptr) {
     MemoryStream stream;
     EXPECT_TRUE(stream.Open());
     const bool result = image.Encode(&stream, id);
-    if (ok != nullptr) *ok = result;
+    if (ok != nullptr)
+        *ok = result;
     const uint8_t* data = stream.BufferAddress(false);
     return data ? Bytes(data, data + stream.Size()) : Bytes{};
 }
@@ -62,8 +63,8 @@ void ExpectSamePicture(const RasterImage& image, const reference::Picture& read)
     ASSERT_EQ(read.height, static_cast<uint32_t>(image.Height()));
     for (uint32_t top = 0; top < read.height; ++top)
         for (uint32_t x = 0; x < read.width; ++x) {
-            const RgbQuad want = image.ReadColor(static_cast<int32_t>(x), image.Height() - 1 -
-                                                                              static_cast<int32_t>(top));
+            const RgbQuad want = image.ReadColor(static_cast<int32_t>(x),
+                                                 image.Height() - 1 - static_cast<int32_t>(top));
             const RgbQuad got = read.At(x, top);
             ASSERT_EQ(got, want) << "x " << x << " top row " << top;
         }
@@ -228,7 +229,8 @@ TEST(PcxWriter, CodedBytes) {
     RasterImage eight;
     ASSERT_NE(eight.Create(3, 1, 8, 0), nullptr);
     eight.FillStandardPalette();
-    for (int x = 0; x < 3; ++x) eight.WriteIndex(x, 0, 5);
+    for (int x = 0; x < 3; ++x)
+        eight.WriteIndex(x, 0, 5);
     const Bytes a = EncodeToMemory(eight, 8);
     ASSERT_EQ(a.size(), 128u + 3u + 769u);
     EXPECT_EQ(reference::detail::Le16(a, 66), 4u);
@@ -251,7 +253,8 @@ TEST(PcxWriter, CodedBytes) {
     RasterImage wide;
     ASSERT_NE(wide.Create(64, 1, 8, 0), nullptr);
     wide.FillStandardPalette();
-    for (int x = 0; x < 64; ++x) wide.WriteIndex(x, 0, 7);
+    for (int x = 0; x < 64; ++x)
+        wide.WriteIndex(x, 0, 7);
     const Bytes c = EncodeToMemory(wide, 8);
     EXPECT_EQ(Bytes(c.begin() + 128, c.begin() + 131), (Bytes{0xFF, 0x07, 0x07}));
     EXPECT_EQ(c[131], 12);
@@ -306,7 +309,8 @@ class FullDiskStream : public MemoryStream {
 public:
     explicit FullDiskStream(size_t limit) : limit_(limit) {}
     size_t Write(const void* buffer, size_t size, size_t count) override {
-        if (taken_ + size * count > limit_) return 0;
+        if (taken_ + size * count > limit_)
+            return 0;
         taken_ += size * count;
         return MemoryStream::Write(buffer, size, count);
     }
@@ -324,11 +328,10 @@ TEST(SavePath, ShortWritesFailTheSave) {
         size_t limit;
         const char* error;
     };
-    for (const Case c : {Case{1, 0, "Error writing BMP file"}, Case{1, 14, "Error writing BMP file"},
-                         Case{7, 18, "Error writing TGA file"},
-                         Case{8, 0, "cannot write PCX header"},
-                         Case{8, 128, "Error writing PCX file"},
-                         Case{2, 0, "Write Error in GIF file"}}) {
+    for (const Case c :
+         {Case{1, 0, "Error writing BMP file"}, Case{1, 14, "Error writing BMP file"},
+          Case{7, 18, "Error writing TGA file"}, Case{8, 0, "cannot write PCX header"},
+          Case{8, 128, "Error writing PCX file"}, Case{2, 0, "Write Error in GIF file"}}) {
         RasterImage image = MakeImage(9, 4, 8);
         FullDiskStream stream(c.limit);
         ASSERT_TRUE(stream.Open());

@@ -41,11 +41,14 @@ RasterImage MakePicture(uint32_t width, uint32_t height, uint32_t bits) {
                 // subsampling has no edges to smear.
                 const auto r = static_cast<uint8_t>(40 + x * 200 / std::max(width, 64u));
                 const auto g = static_cast<uint8_t>(30 + y * 200 / std::max(height, 64u));
-                const auto b = static_cast<uint8_t>(90 + (x + y) * 100 / std::max(width + height, 128u));
-                image.WriteColor(static_cast<int32_t>(x), static_cast<int32_t>(y), MakeRgb(r, g, b));
+                const auto b =
+                    static_cast<uint8_t>(90 + (x + y) * 100 / std::max(width + height, 128u));
+                image.WriteColor(static_cast<int32_t>(x), static_cast<int32_t>(y),
+                                 MakeRgb(r, g, b));
             } else if (bits == 8) {
-                image.WriteIndex(static_cast<int32_t>(x), static_cast<int32_t>(y),
-                                 static_cast<uint8_t>((x * 7 + y * 3) * 255 / (7 * width + 3 * height)));
+                image.WriteIndex(
+                    static_cast<int32_t>(x), static_cast<int32_t>(y),
+                    static_cast<uint8_t>((x * 7 + y * 3) * 255 / (7 * width + 3 * height)));
             } else {
                 image.WriteIndex(static_cast<int32_t>(x), static_cast<int32_t>(y),
                                  static_cast<uint8_t>((x * 3 + y * 5 + x * y) % colours));
@@ -92,7 +95,8 @@ Bytes Png(RasterImage& image) {
 // Byte offset of the first marker `code` after SOI, or npos.
 size_t FindMarker(const Bytes& jpeg, uint8_t code) {
     for (size_t i = 2; i + 1 < jpeg.size(); ++i)
-        if (jpeg[i] == 0xFF && jpeg[i + 1] == code) return i;
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == code)
+            return i;
     return std::string::npos;
 }
 
@@ -116,7 +120,8 @@ DecodedJpeg DecodeJpeg(const Bytes& data) {
     out.components = cinfo.output_components;
     out.pixels.resize(static_cast<size_t>(out.width) * out.height * out.components);
     while (cinfo.output_scanline < cinfo.output_height) {
-        JSAMPROW row = out.pixels.data() + static_cast<size_t>(cinfo.output_scanline) * out.width * out.components;
+        JSAMPROW row = out.pixels.data() +
+                       static_cast<size_t>(cinfo.output_scanline) * out.width * out.components;
         jpeg_read_scanlines(&cinfo, &row, 1);
     }
     jpeg_finish_decompress(&cinfo);
@@ -132,7 +137,8 @@ void CompareJpeg(const RasterImage& image, const DecodedJpeg& decoded, double* m
     for (uint32_t y = 0; y < decoded.height; ++y) {
         for (uint32_t x = 0; x < decoded.width; ++x) {
             const RgbQuad want = Expected(image, x, y);
-            const uint8_t* got = &decoded.pixels[(static_cast<size_t>(y) * decoded.width + x) * decoded.components];
+            const uint8_t* got =
+                &decoded.pixels[(static_cast<size_t>(y) * decoded.width + x) * decoded.components];
             const int wanted[3] = {want.red, want.green, want.blue};
             for (int c = 0; c < decoded.components; ++c) {
                 const int d = std::abs(got[c] - (decoded.components == 1 ? want.blue : wanted[c]));
@@ -148,7 +154,9 @@ void CompareJpeg(const RasterImage& image, const DecodedJpeg& decoded, double* m
 TEST(JpegWriter, RoundTripWithinTolerance) {
     // Tolerance for quality 90 on smooth gradients: mean error under 3 levels,
     // no sample off by more than 40 (chroma is subsampled 2 x 2).
-    struct Case { uint32_t width, height, bits; };
+    struct Case {
+        uint32_t width, height, bits;
+    };
     for (const Case c : {Case{1, 1, 24}, Case{3, 5, 24}, Case{7, 9, 24}, Case{33, 17, 24},
                          Case{640, 31, 24}, Case{1, 1, 8}, Case{9, 3, 8}, Case{101, 67, 8}}) {
         RasterImage image = MakePicture(c.width, c.height, c.bits);
@@ -243,7 +251,8 @@ class FullDisk : public MemoryStream {
 public:
     explicit FullDisk(size_t budget) : budget_(budget) { Open(); }
     size_t Write(const void* buffer, size_t size, size_t count) override {
-        if (size * count > budget_) return 0;
+        if (size * count > budget_)
+            return 0;
         budget_ -= size * count;
         return MemoryStream::Write(buffer, size, count);
     }
@@ -304,10 +313,12 @@ std::vector<PngChunk> PngChunks(const Bytes& png) {
     std::vector<PngChunk> chunks;
     size_t at = 8;
     while (at + 12 <= png.size()) {
-        const uint32_t length = static_cast<uint32_t>(png[at] << 24 | png[at + 1] << 16 | png[at + 2] << 8 | png[at + 3]);
+        const uint32_t length = static_cast<uint32_t>(png[at] << 24 | png[at + 1] << 16 |
+                                                      png[at + 2] << 8 | png[at + 3]);
         PngChunk chunk;
         chunk.type.assign(reinterpret_cast<const char*>(&png[at + 4]), 4);
-        chunk.data.assign(png.begin() + static_cast<long>(at + 8), png.begin() + static_cast<long>(at + 8 + length));
+        chunk.data.assign(png.begin() + static_cast<long>(at + 8),
+                          png.begin() + static_cast<long>(at + 8 + length));
         chunks.push_back(chunk);
         at += 12 + length;
     }
@@ -316,7 +327,8 @@ std::vector<PngChunk> PngChunks(const Bytes& png) {
 
 const PngChunk* Chunk(const std::vector<PngChunk>& chunks, const char* type) {
     for (const PngChunk& c : chunks)
-        if (c.type == type) return &c;
+        if (c.type == type)
+            return &c;
     return nullptr;
 }
 
@@ -329,11 +341,11 @@ TEST(PngWriter, ChunksOfABitmapAndAPixmap) {
     EXPECT_EQ(chunks.front().type, "IHDR");
     EXPECT_EQ(chunks.back().type, "IEND");
     const Bytes& ihdr = chunks.front().data;
-    EXPECT_EQ(ihdr[3], 9);   // width
-    EXPECT_EQ(ihdr[7], 1);   // height
-    EXPECT_EQ(ihdr[8], 1);   // bit depth
-    EXPECT_EQ(ihdr[9], 3);   // palette
-    EXPECT_EQ(ihdr[12], 0);  // not interlaced
+    EXPECT_EQ(ihdr[3], 9);  // width
+    EXPECT_EQ(ihdr[7], 1);  // height
+    EXPECT_EQ(ihdr[8], 1);  // bit depth
+    EXPECT_EQ(ihdr[9], 3);  // palette
+    EXPECT_EQ(ihdr[12], 0); // not interlaced
     const PngChunk* plte = Chunk(chunks, "PLTE");
     ASSERT_NE(plte, nullptr);
     EXPECT_EQ(plte->data, (Bytes{0, 0, 0, 255, 255, 255}));
@@ -360,13 +372,18 @@ TEST(PngWriter, ChunksOfABitmapAndAPixmap) {
 }
 
 TEST(PngWriter, RoundTripThroughLibpng) {
-    struct Case { uint32_t width, height, bits; };
-    for (const Case c : {Case{1, 1, 1}, Case{9, 2, 1}, Case{33, 5, 1}, Case{1, 1, 4}, Case{7, 3, 4},
-                         Case{1, 1, 8}, Case{13, 7, 8}, Case{1, 1, 24}, Case{3, 2, 24}, Case{31, 9, 24}}) {
+    struct Case {
+        uint32_t width, height, bits;
+    };
+    for (const Case c :
+         {Case{1, 1, 1}, Case{9, 2, 1}, Case{33, 5, 1}, Case{1, 1, 4}, Case{7, 3, 4}, Case{1, 1, 8},
+          Case{13, 7, 8}, Case{1, 1, 24}, Case{3, 2, 24}, Case{31, 9, 24}}) {
         for (bool standardPalette : {false, true}) {
-            if (standardPalette && c.bits != 8) continue;
+            if (standardPalette && c.bits != 8)
+                continue;
             RasterImage image = MakePicture(c.width, c.height, c.bits);
-            if (standardPalette) image.FillStandardPalette();
+            if (standardPalette)
+                image.FillStandardPalette();
             const Bytes png = Png(image);
             png_image decoded{};
             decoded.version = PNG_IMAGE_VERSION;
@@ -380,7 +397,8 @@ TEST(PngWriter, RoundTripThroughLibpng) {
                 for (uint32_t x = 0; x < c.width; ++x) {
                     const RgbQuad want = Expected(image, x, y);
                     const uint8_t* got = &rgb[(static_cast<size_t>(y) * c.width + x) * 3];
-                    ASSERT_EQ(got[0], want.red) << c.width << "x" << c.height << "x" << c.bits << " @" << x << "," << y;
+                    ASSERT_EQ(got[0], want.red)
+                        << c.width << "x" << c.height << "x" << c.bits << " @" << x << "," << y;
                     ASSERT_EQ(got[1], want.green);
                     ASSERT_EQ(got[2], want.blue);
                 }
@@ -402,7 +420,8 @@ public:
         tif_ = TIFFOpen(path_.c_str(), "r");
     }
     ~TiffFile() {
-        if (tif_) TIFFClose(tif_);
+        if (tif_)
+            TIFFClose(tif_);
         std::remove(path_.c_str());
     }
     TIFF* get() const { return tif_; }
@@ -451,7 +470,8 @@ TEST(TiffWriter, TagsPerDepth) {
         EXPECT_EQ(file.Tag16(TIFFTAG_PHOTOMETRIC), c.photometric) << c.bits;
         EXPECT_EQ(file.Tag16(TIFFTAG_COMPRESSION), c.compression) << c.bits;
         uint16_t predictor = 0;
-        if (!TIFFGetField(file.get(), TIFFTAG_PREDICTOR, &predictor) || predictor == 0) predictor = 1;
+        if (!TIFFGetField(file.get(), TIFFTAG_PREDICTOR, &predictor) || predictor == 0)
+            predictor = 1;
         EXPECT_EQ(predictor, c.predictor) << c.bits;
         if (c.rowsPerStrip) {
             EXPECT_EQ(file.Tag32(TIFFTAG_ROWSPERSTRIP), c.rowsPerStrip);
@@ -475,15 +495,20 @@ TEST(TiffWriter, BitmapIsInvertedInPlace) {
 }
 
 TEST(TiffWriter, RoundTripThroughLibtiff) {
-    struct Case { uint32_t width, height, bits; int tolerance; };
-    for (const Case c : {Case{1, 1, 1, 0}, Case{9, 3, 1, 0}, Case{70, 11, 1, 0}, Case{5, 3, 4, 0},
-                         Case{1, 1, 8, 0}, Case{13, 9, 8, 0}, Case{3, 2, 24, 40}, Case{640, 20, 24, 40}}) {
+    struct Case {
+        uint32_t width, height, bits;
+        int tolerance;
+    };
+    for (const Case c :
+         {Case{1, 1, 1, 0}, Case{9, 3, 1, 0}, Case{70, 11, 1, 0}, Case{5, 3, 4, 0},
+          Case{1, 1, 8, 0}, Case{13, 9, 8, 0}, Case{3, 2, 24, 40}, Case{640, 20, 24, 40}}) {
         RasterImage image = MakePicture(c.width, c.height, c.bits);
         RasterImage original(image); // the writer flips a bitmap in place
         TiffFile file(Tiff(image));
         ASSERT_NE(file.get(), nullptr);
         std::vector<uint32_t> rgba(static_cast<size_t>(c.width) * c.height);
-        ASSERT_TRUE(TIFFReadRGBAImageOriented(file.get(), c.width, c.height, rgba.data(), ORIENTATION_TOPLEFT, 0));
+        ASSERT_TRUE(TIFFReadRGBAImageOriented(file.get(), c.width, c.height, rgba.data(),
+                                              ORIENTATION_TOPLEFT, 0));
         int worst = 0;
         for (uint32_t y = 0; y < c.height; ++y) {
             for (uint32_t x = 0; x < c.width; ++x) {

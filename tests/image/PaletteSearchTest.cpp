@@ -14,7 +14,8 @@ namespace {
 
 RgbQuad RandomColour(std::mt19937& random) {
     const uint32_t v = random();
-    return RgbQuad{static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16), 0};
+    return RgbQuad{static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
+                   static_cast<uint8_t>(v >> 16), 0};
 }
 
 // The accelerated search must answer the plain search's index for every
@@ -24,7 +25,8 @@ void ExpectIdentical(const RgbQuad* entries, uint32_t count, std::mt19937& rando
     for (int i = 0; i < samples; ++i) {
         const RgbQuad colour = RandomColour(random);
         ASSERT_EQ(search.Nearest(colour), NearestPaletteEntry(entries, count, colour))
-            << int(colour.red) << "," << int(colour.green) << "," << int(colour.blue) << " of " << count;
+            << int(colour.red) << "," << int(colour.green) << "," << int(colour.blue) << " of "
+            << count;
     }
     // Cell corners and edges, where the bounds are tight.
     for (int r = 0; r < 256; r += 7) {
@@ -48,11 +50,14 @@ TEST(PaletteSearch, MatchesThePlainSearchOnRandomPalettesWithTies) {
     for (int round = 0; round < 40; ++round) {
         const uint32_t count = 1 + random() % 256;
         std::vector<RgbQuad> palette(count);
-        for (RgbQuad& e : palette) e = RandomColour(random);
+        for (RgbQuad& e : palette)
+            e = RandomColour(random);
         // Duplicates and a coarse grid make equal distances common.
-        for (uint32_t i = 0; i + 1 < count; i += 5) palette[i + 1] = palette[i];
+        for (uint32_t i = 0; i + 1 < count; i += 5)
+            palette[i + 1] = palette[i];
         if (round % 3 == 0)
-            for (RgbQuad& e : palette) e = MakeRgb(e.red & 0xC0, e.green & 0xC0, e.blue & 0xC0);
+            for (RgbQuad& e : palette)
+                e = MakeRgb(e.red & 0xC0, e.green & 0xC0, e.blue & 0xC0);
         ExpectIdentical(palette.data(), count, random, 20000);
     }
 }
@@ -69,9 +74,11 @@ TEST(PaletteSearch, DecreaseBppEqualsPlainNearestColourMapping) {
     ASSERT_NE(image.Create(317, 211, 24, 0), nullptr); // above the small-image cut-off
     for (int y = 0; y < image.Height(); ++y) {
         uint8_t* row = image.RowPointer(y);
-        for (int x = 0; x < image.Width() * 3; ++x) row[x] = static_cast<uint8_t>(random());
+        for (int x = 0; x < image.Width() * 3; ++x)
+            row[x] = static_cast<uint8_t>(random());
         // Runs of repeated colours exercise the one-entry cache.
-        for (int x = 3; x < 60; ++x) row[x] = row[x % 3];
+        for (int x = 3; x < 60; ++x)
+            row[x] = row[x % 3];
     }
     RasterImage plain;
     ASSERT_NE(plain.Create(317, 211, 8, 0), nullptr);

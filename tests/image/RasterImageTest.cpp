@@ -10,8 +10,10 @@ using namespace talvore;
 namespace {
 
 TEST(RasterImage, FormatSlots) {
-    const uint32_t expected[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0, 16, 17, 18, 0, 0};
-    for (uint32_t id = 0; id < std::size(expected); ++id) EXPECT_EQ(FormatSlot(id), expected[id]) << id;
+    const uint32_t expected[] = {0,  1,  2,  3,  4,  5, 6,  7,  8,  9, 10,
+                                 11, 12, 13, 14, 15, 0, 16, 17, 18, 0, 0};
+    for (uint32_t id = 0; id < std::size(expected); ++id)
+        EXPECT_EQ(FormatSlot(id), expected[id]) << id;
     EXPECT_EQ(FormatSlot(0xFFFFFFFFu), 0u);
 }
 
@@ -44,14 +46,14 @@ TEST(RasterImage, CreateLimitsAndMessages) {
     const Case cases[] = {
         {0, 10, 24, zero},
         {10, 0, 8, zero},
-        {10000, 10000, 24, limit},       // 300,000,000 bytes
-        {9000, 9000, 24, nullptr},       // 243,000,000 bytes
-        {16384, 16384, 8, nullptr},      // exactly 256 MiB
-        {16385, 16384, 8, limit},        // one row more
-        {65536, 65536, 24, limit},       // w × h = 2^32
+        {10000, 10000, 24, limit},             // 300,000,000 bytes
+        {9000, 9000, 24, nullptr},             // 243,000,000 bytes
+        {16384, 16384, 8, nullptr},            // exactly 256 MiB
+        {16385, 16384, 8, limit},              // one row more
+        {65536, 65536, 24, limit},             // w × h = 2^32
         {0xFFFFFFFFu, 0xFFFFFFFFu, 24, limit}, // w × h × bits past 2^64
-        {0x80000000u, 1, 1, limit},      // 256 MiB of bits, but no i32 width
-        {1, 0x40000000u, 1, limit},      // 128 MiB of bits, 4 GiB of padded rows
+        {0x80000000u, 1, 1, limit},            // 256 MiB of bits, but no i32 width
+        {1, 0x40000000u, 1, limit},            // 128 MiB of bits, 4 GiB of padded rows
     };
     for (const Case& c : cases) {
         RasterImage image;
@@ -73,9 +75,9 @@ TEST(RasterImage, DepthRoundingStridesAndHeader) {
         uint32_t width, bits, depth, stride, colours;
     };
     const Case cases[] = {
-        {9, 0, 1, 4, 2},     {9, 1, 1, 4, 2},     {33, 1, 1, 8, 2},    {3, 2, 4, 4, 16},
-        {9, 4, 4, 8, 16},    {5, 5, 8, 8, 256},   {4, 8, 8, 4, 256},   {3, 9, 24, 12, 0},
-        {3, 24, 24, 12, 0},  {1, 32, 24, 4, 0},   {4, 24, 24, 12, 0},
+        {9, 0, 1, 4, 2},    {9, 1, 1, 4, 2},   {33, 1, 1, 8, 2},   {3, 2, 4, 4, 16},
+        {9, 4, 4, 8, 16},   {5, 5, 8, 8, 256}, {4, 8, 8, 4, 256},  {3, 9, 24, 12, 0},
+        {3, 24, 24, 12, 0}, {1, 32, 24, 4, 0}, {4, 24, 24, 12, 0},
     };
     for (const Case& c : cases) {
         RasterImage image;
@@ -111,7 +113,8 @@ TEST(RasterImage, DpiAndQuality) {
     struct Case {
         int32_t dpi, stored, ppm;
     };
-    const Case cases[] = {{0, 96, 3780}, {-5, 96, 3780}, {96, 96, 3780}, {72, 72, 2835}, {300, 300, 11811}};
+    const Case cases[] = {
+        {0, 96, 3780}, {-5, 96, 3780}, {96, 96, 3780}, {72, 72, 2835}, {300, 300, 11811}};
     for (const Case& c : cases) {
         RasterImage image;
         ASSERT_NE(image.Create(2, 2, 24, 0), nullptr);
@@ -148,19 +151,25 @@ TEST(RasterImage, StandardPalettes) {
     ASSERT_NE(image.Create(4, 4, 8, 0), nullptr);
     image.FillStandardPalette();
     const RgbQuad* p = image.PaletteEntries();
-    auto rgb = [&](int i) { return uint32_t{p[i].red} << 16 | uint32_t{p[i].green} << 8 | p[i].blue; };
-    const uint32_t system[20] = {0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080, 0x008080,
-                                 0xC0C0C0, 0xC0DCC0, 0xA6CAF0, 0xFFFBF0, 0xA0A0A4, 0x808080, 0xFF0000,
-                                 0x00FF00, 0xFFFF00, 0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF};
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(rgb(i), system[i]) << i;
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(rgb(246 + i), system[10 + i]) << 246 + i;
+    auto rgb = [&](int i) {
+        return uint32_t{p[i].red} << 16 | uint32_t{p[i].green} << 8 | p[i].blue;
+    };
+    const uint32_t system[20] = {0x000000, 0x800000, 0x008000, 0x808000, 0x000080,
+                                 0x800080, 0x008080, 0xC0C0C0, 0xC0DCC0, 0xA6CAF0,
+                                 0xFFFBF0, 0xA0A0A4, 0x808080, 0xFF0000, 0x00FF00,
+                                 0xFFFF00, 0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF};
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(rgb(i), system[i]) << i;
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(rgb(246 + i), system[10 + i]) << 246 + i;
     for (int i = 0; i < 20; ++i) {
         const uint32_t v = 0xF2 - 12 * i;
         EXPECT_EQ(rgb(226 + i), v << 16 | v << 8 | v) << 226 + i;
     }
-    const int nearCopies[][2] = {{40, 0xFE0000}, {76, 0xFE00FE}, {112, 0x0000FE},
+    const int nearCopies[][2] = {{40, 0xFE0000},  {76, 0xFE00FE},  {112, 0x0000FE},
                                  {148, 0x00FEFE}, {184, 0x00FE00}, {220, 0xFEFE00}};
-    for (const auto& c : nearCopies) EXPECT_EQ(rgb(c[0]), static_cast<uint32_t>(c[1])) << c[0];
+    for (const auto& c : nearCopies)
+        EXPECT_EQ(rgb(c[0]), static_cast<uint32_t>(c[1])) << c[0];
     // Each hue family runs from a light tint (every channel at least D4 or
     // the hue's own) through the full colour (entry 6 of 12) to a dark shade.
     for (int family = 0; family < 18; ++family) {
@@ -176,7 +185,8 @@ TEST(RasterImage, StandardPalettes) {
         }
         EXPECT_GT(sumFirst, sumLast);
     }
-    for (int i = 0; i < 256; ++i) EXPECT_EQ(p[i].reserved, 0) << i;
+    for (int i = 0; i < 256; ++i)
+        EXPECT_EQ(p[i].reserved, 0) << i;
 
     RasterImage four;
     ASSERT_NE(four.Create(2, 2, 4, 0), nullptr);
@@ -227,8 +237,8 @@ TEST(RasterImage, NearestPaletteIndexOnTheFixedPalette) {
         uint32_t rgb;
         uint8_t index;
     };
-    const Case cases[] = {{0xFF0000, 249}, {0xFE0000, 40}, {0x808080, 248}, {0x646464, 238},
-                          {0xC86432, 18},  {0x008000, 2},  {0x000000, 0},   {0xFFFFFF, 255},
+    const Case cases[] = {{0xFF0000, 249}, {0xFE0000, 40},  {0x808080, 248}, {0x646464, 238},
+                          {0xC86432, 18},  {0x008000, 2},   {0x000000, 0},   {0xFFFFFF, 255},
                           {0x00FF00, 250}, {0x00FE00, 184}, {0xFD0000, 40}};
     for (const Case& c : cases) {
         const RgbQuad colour = MakeRgb(c.rgb >> 16, (c.rgb >> 8) & 0xFF, c.rgb & 0xFF);
@@ -304,7 +314,7 @@ TEST(RasterImage, PixelAccessAtEveryDepth) {
     rgb.SetBackgroundColour(background);
     EXPECT_EQ(rgb.ReadColor(1, 1).reserved, 77);
     EXPECT_EQ(rgb.ReadColorNoBounds(1, 1).reserved, 0);
-    rgb.WriteColor(5, 5, MakeRgb(9, 9, 9)); // outside: ignored
+    rgb.WriteColor(5, 5, MakeRgb(9, 9, 9));               // outside: ignored
     EXPECT_EQ(rgb.ReadColor(-1, 0), rgb.ReadColor(0, 0)); // no background index: pixel (0, 0)
     rgb.SetBackgroundIndex(0);
     EXPECT_EQ(rgb.ReadColor(-1, 0), background);
@@ -345,8 +355,8 @@ TEST(RasterImage, ConvertToGrayOf24BitPixels) {
         uint32_t rgb;
         uint8_t gray;
     };
-    const Case cases[] = {{0xFF0000, 76}, {0x00FF00, 149}, {0x0000FF, 29}, {0xFFFFFF, 255},
-                          {0x808080, 128}, {0x000000, 0}};
+    const Case cases[] = {{0xFF0000, 76},  {0x00FF00, 149}, {0x0000FF, 29},
+                          {0xFFFFFF, 255}, {0x808080, 128}, {0x000000, 0}};
     RasterImage image(FORMAT_PNM);
     ASSERT_NE(image.Create(std::size(cases), 2, 24, FORMAT_PNM), nullptr);
     image.SetHorizontalDpi(300);
@@ -367,12 +377,14 @@ TEST(RasterImage, ConvertToGrayOfPaletteImages) {
     RasterImage one;
     ASSERT_NE(one.Create(10, 2, 1, 0), nullptr);
     one.FillStandardPalette();
-    for (int x = 0; x < 10; ++x) one.WriteIndex(x, 0, x % 2);
+    for (int x = 0; x < 10; ++x)
+        one.WriteIndex(x, 0, x % 2);
     EXPECT_FALSE(one.HasIdentityGrayPalette());
     ASSERT_TRUE(one.ConvertToGray());
     EXPECT_EQ(one.BitsPerPixel(), 8u);
     EXPECT_TRUE(one.HasIdentityGrayPalette());
-    for (int x = 0; x < 10; ++x) EXPECT_EQ(one.ReadIndex(x, 0), x % 2 ? 255 : 0) << x;
+    for (int x = 0; x < 10; ++x)
+        EXPECT_EQ(one.ReadIndex(x, 0), x % 2 ? 255 : 0) << x;
 
     RasterImage four;
     ASSERT_NE(four.Create(3, 1, 4, 0), nullptr);

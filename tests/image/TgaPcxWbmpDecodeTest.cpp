@@ -1,5 +1,5 @@
-#include "image/RasterImage.h"
 #include "DecodeHelpers.h"
+#include "image/RasterImage.h"
 
 #include "image/ByteStream.h"
 
@@ -15,14 +15,15 @@ namespace {
 
 std::string TgaHeader(int type, int width, int height, int depth, int descriptor, int mapLength = 0,
                       int mapBits = 0, int idLength = 0) {
-    return Bytes({idLength, mapLength ? 1 : 0, type, 0, 0, mapLength & 0xFF, mapLength >> 8, mapBits, 0, 0, 0, 0,
-                  width & 0xFF, width >> 8, height & 0xFF, height >> 8, depth, descriptor});
+    return Bytes({idLength, mapLength ? 1 : 0, type, 0, 0, mapLength & 0xFF, mapLength >> 8,
+                  mapBits, 0, 0, 0, 0, width & 0xFF, width >> 8, height & 0xFF, height >> 8, depth,
+                  descriptor});
 }
 
 std::string PcxHeader(int bits, int planes, int width, int height, int lineBytes,
                       const std::string& palette16 = std::string(48, '\0')) {
-    std::string h = Bytes({10, 5, 1, bits, 0, 0, 0, 0, (width - 1) & 0xFF, (width - 1) >> 8, (height - 1) & 0xFF,
-                           (height - 1) >> 8, 72, 0, 72, 0});
+    std::string h = Bytes({10, 5, 1, bits, 0, 0, 0, 0, (width - 1) & 0xFF, (width - 1) >> 8,
+                           (height - 1) & 0xFF, (height - 1) >> 8, 72, 0, 72, 0});
     h += palette16;
     h += Bytes({0, planes, lineBytes & 0xFF, lineBytes >> 8, 1, 0});
     h.resize(128, '\0');
@@ -46,7 +47,8 @@ void Check(const Case& c) {
     for (size_t x = 0; x < c.bottomRow.size(); ++x)
         EXPECT_EQ(Rgb(image, static_cast<int>(x), 0), c.bottomRow[x]) << c.name << " x=" << x;
     for (size_t x = 0; x < c.topRow.size(); ++x)
-        EXPECT_EQ(Rgb(image, static_cast<int>(x), image.Height() - 1), c.topRow[x]) << c.name << " x=" << x;
+        EXPECT_EQ(Rgb(image, static_cast<int>(x), image.Height() - 1), c.topRow[x])
+            << c.name << " x=" << x;
     RasterImage recognised;
     EXPECT_TRUE(DecodeBytes(recognised, c.file, FORMAT_UNKNOWN)) << c.name;
     EXPECT_EQ(recognised.FormatId(), c.id) << c.name;
@@ -54,44 +56,95 @@ void Check(const Case& c) {
 
 TEST(TgaDecode, Formats) {
     const Case cases[] = {
-        {"24-bit bottom-up", TgaHeader(2, 2, 2, 24, 0) + Bytes({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}), FORMAT_TGA,
-         24, {0x030201, 0x060504}, {0x090807, 0x0C0B0A}},
-        {"24-bit top-down with id", TgaHeader(2, 1, 2, 24, 0x20, 0, 0, 3) + "abc" + Bytes({1, 2, 3, 4, 5, 6}),
-         FORMAT_TGA, 24, {0x060504}, {0x030201}},
-        {"32-bit right to left", TgaHeader(2, 2, 1, 32, 0x10) + Bytes({1, 2, 3, 255, 4, 5, 6, 255}), FORMAT_TGA, 24,
-         {0x060504, 0x030201}, {}},
+        {"24-bit bottom-up",
+         TgaHeader(2, 2, 2, 24, 0) + Bytes({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}),
+         FORMAT_TGA,
+         24,
+         {0x030201, 0x060504},
+         {0x090807, 0x0C0B0A}},
+        {"24-bit top-down with id",
+         TgaHeader(2, 1, 2, 24, 0x20, 0, 0, 3) + "abc" + Bytes({1, 2, 3, 4, 5, 6}),
+         FORMAT_TGA,
+         24,
+         {0x060504},
+         {0x030201}},
+        {"32-bit right to left",
+         TgaHeader(2, 2, 1, 32, 0x10) + Bytes({1, 2, 3, 255, 4, 5, 6, 255}),
+         FORMAT_TGA,
+         24,
+         {0x060504, 0x030201},
+         {}},
         {"16-bit", TgaHeader(2, 1, 1, 16, 0) + Bytes({0x00, 0x7C}), FORMAT_TGA, 24, {0xFF0000}, {}},
-        {"gray", TgaHeader(3, 2, 1, 8, 0) + Bytes({0, 200}), FORMAT_TGA, 8, {0x000000, 0xC8C8C8}, {}},
-        {"colour-mapped", TgaHeader(1, 2, 1, 8, 0, 2, 24) + Bytes({0, 0, 255, 255, 0, 0, 1, 0}), FORMAT_TGA, 8,
-         {0x0000FF, 0xFF0000}, {}},
+        {"gray",
+         TgaHeader(3, 2, 1, 8, 0) + Bytes({0, 200}),
+         FORMAT_TGA,
+         8,
+         {0x000000, 0xC8C8C8},
+         {}},
+        {"colour-mapped",
+         TgaHeader(1, 2, 1, 8, 0, 2, 24) + Bytes({0, 0, 255, 255, 0, 0, 1, 0}),
+         FORMAT_TGA,
+         8,
+         {0x0000FF, 0xFF0000},
+         {}},
         {"RLE 24-bit, packets across rows",
-         TgaHeader(10, 3, 2, 24, 0) + Bytes({0x83, 1, 2, 3, 0x01, 4, 5, 6, 7, 8, 9}), FORMAT_TGA, 24,
-         {0x030201, 0x030201, 0x030201}, {0x030201, 0x060504, 0x090807}},
-        {"RLE gray", TgaHeader(11, 4, 1, 8, 0) + Bytes({0x81, 9, 0x01, 1, 2}), FORMAT_TGA, 8,
-         {0x090909, 0x090909, 0x010101, 0x020202}, {}},
+         TgaHeader(10, 3, 2, 24, 0) + Bytes({0x83, 1, 2, 3, 0x01, 4, 5, 6, 7, 8, 9}),
+         FORMAT_TGA,
+         24,
+         {0x030201, 0x030201, 0x030201},
+         {0x030201, 0x060504, 0x090807}},
+        {"RLE gray",
+         TgaHeader(11, 4, 1, 8, 0) + Bytes({0x81, 9, 0x01, 1, 2}),
+         FORMAT_TGA,
+         8,
+         {0x090909, 0x090909, 0x010101, 0x020202},
+         {}},
     };
-    for (const Case& c : cases) Check(c);
+    for (const Case& c : cases)
+        Check(c);
 }
 
 TEST(PcxDecode, Formats) {
     std::string palette256 = Bytes({12});
-    for (int i = 0; i < 256; ++i) palette256 += Bytes({i, 255 - i, 7});
+    for (int i = 0; i < 256; ++i)
+        palette256 += Bytes({i, 255 - i, 7});
     std::string ega(48, '\0');
     ega[3] = static_cast<char>(255); // entry 1: red
     ega[8] = static_cast<char>(255); // entry 2: blue
     const Case cases[] = {
-        {"8-bit with the palette at the end", PcxHeader(8, 1, 3, 1, 4) + Bytes({0xC2, 5, 9, 0}) + palette256,
-         FORMAT_PCX, 8, {0x05FA07, 0x05FA07, 0x09F607}, {}},
-        {"24-bit planes", PcxHeader(8, 3, 2, 2, 2) + Bytes({1, 2, 3, 4, 5, 6, 0xC6, 9}), FORMAT_PCX, 24,
-         {0x090909, 0x090909}, {0x010305, 0x020406}},
-        {"1-bit", PcxHeader(1, 1, 9, 1, 2) + Bytes({0x80, 0x80}), FORMAT_PCX, 1,
-         {0xFFFFFF, 0, 0, 0, 0, 0, 0, 0, 0xFFFFFF}, {}},
-        {"4 bit planes", PcxHeader(1, 4, 2, 1, 1, ega) + Bytes({0x80, 0x40, 0, 0}), FORMAT_PCX, 4,
-         {0xFF0000, 0x0000FF}, {}},
-        {"run across lines", PcxHeader(8, 1, 2, 2, 2) + Bytes({0xC4, 7}) + palette256, FORMAT_PCX, 8,
-         {0x07F807, 0x07F807}, {0x07F807, 0x07F807}},
+        {"8-bit with the palette at the end",
+         PcxHeader(8, 1, 3, 1, 4) + Bytes({0xC2, 5, 9, 0}) + palette256,
+         FORMAT_PCX,
+         8,
+         {0x05FA07, 0x05FA07, 0x09F607},
+         {}},
+        {"24-bit planes",
+         PcxHeader(8, 3, 2, 2, 2) + Bytes({1, 2, 3, 4, 5, 6, 0xC6, 9}),
+         FORMAT_PCX,
+         24,
+         {0x090909, 0x090909},
+         {0x010305, 0x020406}},
+        {"1-bit",
+         PcxHeader(1, 1, 9, 1, 2) + Bytes({0x80, 0x80}),
+         FORMAT_PCX,
+         1,
+         {0xFFFFFF, 0, 0, 0, 0, 0, 0, 0, 0xFFFFFF},
+         {}},
+        {"4 bit planes",
+         PcxHeader(1, 4, 2, 1, 1, ega) + Bytes({0x80, 0x40, 0, 0}),
+         FORMAT_PCX,
+         4,
+         {0xFF0000, 0x0000FF},
+         {}},
+        {"run across lines",
+         PcxHeader(8, 1, 2, 2, 2) + Bytes({0xC4, 7}) + palette256,
+         FORMAT_PCX,
+         8,
+         {0x07F807, 0x07F807},
+         {0x07F807, 0x07F807}},
     };
-    for (const Case& c : cases) Check(c);
+    for (const Case& c : cases)
+        Check(c);
     RasterImage image;
     ASSERT_TRUE(DecodeBytes(image, cases[0].file, FORMAT_PCX));
     EXPECT_EQ(image.HorizontalDpi(), 72);
@@ -108,16 +161,22 @@ TEST(TgaPcxDecode, DamagedFilesAreRefused) {
         {"TGA short header", Bytes({0, 0, 2}), FORMAT_TGA, "bad TGA header"},
         {"TGA type 4", TgaHeader(4, 1, 1, 24, 0) + Bytes({1, 2, 3}), FORMAT_TGA, "bad TGA header"},
         {"TGA zero width", TgaHeader(2, 0, 1, 24, 0), FORMAT_TGA, "bad TGA header"},
-        {"TGA depth 7", TgaHeader(2, 1, 1, 7, 0) + Bytes({1}), FORMAT_TGA, "Unsupported TGA pixel depth"},
-        {"TGA truncated", TgaHeader(2, 2, 2, 24, 0) + Bytes({1, 2, 3}), FORMAT_TGA, "TGA file truncated"},
-        {"TGA huge", TgaHeader(2, 65535, 65535, 32, 0) + Bytes({1, 2, 3, 4}), FORMAT_TGA, "TGA file truncated"},
-        {"TGA RLE ends early", TgaHeader(10, 4, 4, 24, 0) + Bytes({0x81, 1, 2, 3, 0x81, 1, 2, 3, 0x81, 1, 2}),
-         FORMAT_TGA, "TGA file truncated"},
+        {"TGA depth 7", TgaHeader(2, 1, 1, 7, 0) + Bytes({1}), FORMAT_TGA,
+         "Unsupported TGA pixel depth"},
+        {"TGA truncated", TgaHeader(2, 2, 2, 24, 0) + Bytes({1, 2, 3}), FORMAT_TGA,
+         "TGA file truncated"},
+        {"TGA huge", TgaHeader(2, 65535, 65535, 32, 0) + Bytes({1, 2, 3, 4}), FORMAT_TGA,
+         "TGA file truncated"},
+        {"TGA RLE ends early",
+         TgaHeader(10, 4, 4, 24, 0) + Bytes({0x81, 1, 2, 3, 0x81, 1, 2, 3, 0x81, 1, 2}), FORMAT_TGA,
+         "TGA file truncated"},
         {"PCX short", Bytes({10, 5, 1}), FORMAT_PCX, "Error: Not a PCX file"},
-        {"PCX 2 bits", PcxHeader(2, 1, 4, 1, 2) + Bytes({0, 0}), FORMAT_PCX, "Error: Unsupported PCX bit depth"},
+        {"PCX 2 bits", PcxHeader(2, 1, 4, 1, 2) + Bytes({0, 0}), FORMAT_PCX,
+         "Error: Unsupported PCX bit depth"},
         {"PCX short lines", PcxHeader(8, 1, 10, 1, 4) + std::string(10, 1), FORMAT_PCX,
          "Error: Invalid PCX line length"},
-        {"PCX truncated", PcxHeader(8, 3, 4, 4, 4) + Bytes({1, 2, 3}), FORMAT_PCX, "Error: PCX file truncated"},
+        {"PCX truncated", PcxHeader(8, 3, 4, 4, 4) + Bytes({1, 2, 3}), FORMAT_PCX,
+         "Error: PCX file truncated"},
     };
     for (const Refusal& c : cases) {
         RasterImage image;

@@ -19,26 +19,25 @@ namespace {
 
 class SummaryFiles : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         char pattern[] = "/tmp/talvore-summary-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         m_dir = pattern;
     }
     void TearDown() override { fs::remove_all(m_dir); }
 
-    std::string WritePdf(const std::string& name, const tinypdf::Layout& layout)
-    {
+    std::string WritePdf(const std::string& name, const tinypdf::Layout& layout) {
         const std::string path = (m_dir / name).string();
         EXPECT_TRUE(tinypdf::Write(path, tinypdf::Build(layout)));
         return path;
     }
 
     // qpdf re-encrypts a plain file; the arguments go between --encrypt and --.
-    std::string Encrypt(const std::string& plain, const std::string& name, const std::string& arguments)
-    {
+    std::string Encrypt(const std::string& plain, const std::string& name,
+                        const std::string& arguments) {
         const std::string path = (m_dir / name).string();
-        const std::string command = "qpdf --encrypt " + arguments + " -- '" + plain + "' '" + path + "'";
+        const std::string command =
+            "qpdf --encrypt " + arguments + " -- '" + plain + "' '" + path + "'";
         if (std::system(command.c_str()) != 0)
             return {};
         return path;
@@ -48,15 +47,13 @@ protected:
 };
 
 // Piece 6 holds version, page size and page count.
-std::string DescriptionOf(const PdfSummary& summary)
-{
+std::string DescriptionOf(const PdfSummary& summary) {
     return summary.Pieces.size() > 5 ? summary.Pieces[5].Text : std::string();
 }
 
 } // namespace
 
-TEST(SummaryText, GroupsThousands)
-{
+TEST(SummaryText, GroupsThousands) {
     const struct {
         uint64_t Value;
         const char* Text;
@@ -73,8 +70,7 @@ TEST(SummaryText, GroupsThousands)
         EXPECT_EQ(GroupThousands(c.Value), c.Text) << c.Value;
 }
 
-TEST(SummaryText, SizeLineInKilobytesAndBytes)
-{
+TEST(SummaryText, SizeLineInKilobytesAndBytes) {
     EXPECT_EQ(FileSizeLine(1263616), "\tFile Size: 1,234 KB (1,263,616 Bytes)\n");
     EXPECT_EQ(FileSizeLine(1024), "\tFile Size: 1 KB (1,024 Bytes)\n");
     EXPECT_EQ(FileSizeLine(999), "\tFile Size: 0 KB (999 Bytes)\n");
@@ -83,8 +79,7 @@ TEST(SummaryText, SizeLineInKilobytesAndBytes)
     EXPECT_EQ(FileSizeLine(std::nullopt), "\tFile Size: unknown\n");
 }
 
-TEST(SummaryText, CreationTimeIsClockThenMonthFirstDate)
-{
+TEST(SummaryText, CreationTimeIsClockThenMonthFirstDate) {
     std::tm when{};
     when.tm_year = 2024 - 1900;
     when.tm_mon = 0;
@@ -96,24 +91,28 @@ TEST(SummaryText, CreationTimeIsClockThenMonthFirstDate)
     EXPECT_EQ(CreationTimeLine(std::nullopt), "\tCreation Time: unknown\n");
 }
 
-TEST(SummaryText, ReleaseTable)
-{
+TEST(SummaryText, ReleaseTable) {
     const struct {
         int Major, Minor;
         const char* Release;
     } cases[] = {
-        {1, 0, " (Acrobat 1.x) "}, {1, 1, " (Acrobat 2.x) "}, {1, 2, " (Acrobat 3.x) "},
-        {1, 3, " (Acrobat 4.x) "}, {1, 4, " (Acrobat 5.x) "}, {1, 5, " (Acrobat 6.x) "},
-        {1, 6, " (Acrobat 7.x) "}, {1, 7, " (Unknown Acrobat Version) "},
+        {1, 0, " (Acrobat 1.x) "},
+        {1, 1, " (Acrobat 2.x) "},
+        {1, 2, " (Acrobat 3.x) "},
+        {1, 3, " (Acrobat 4.x) "},
+        {1, 4, " (Acrobat 5.x) "},
+        {1, 5, " (Acrobat 6.x) "},
+        {1, 6, " (Acrobat 7.x) "},
+        {1, 7, " (Unknown Acrobat Version) "},
         {2, 0, " (Unknown Acrobat Version) "},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(ReleaseText(VersionText(c.Major, c.Minor)), c.Release) << c.Major << "." << c.Minor;
+        EXPECT_EQ(ReleaseText(VersionText(c.Major, c.Minor)), c.Release)
+            << c.Major << "." << c.Minor;
     EXPECT_EQ(VersionText(1, 7), "1.7");
 }
 
-TEST(SummaryText, PageSizeQuarterExcessRule)
-{
+TEST(SummaryText, PageSizeQuarterExcessRule) {
     const PageBox letter{0, 0, 612, 792};
     EXPECT_EQ(PageSizeText(612, 792), "816 x 1056");
     // 20 points of excess against a quarter of 592: the media box.
@@ -127,8 +126,7 @@ TEST(SummaryText, PageSizeQuarterExcessRule)
     EXPECT_FALSE(CropBoxLimitsPage(letter, PageBox{0, 0, 306, 792}, false));
 }
 
-TEST(SummaryText, PermissionLinesLastWithoutLineEnd)
-{
+TEST(SummaryText, PermissionLinesLastWithoutLineEnd) {
     EXPECT_EQ(PermissionLines(true, true, true, true),
               "\tPrinting: Allowed\n\tDocument Assembly: Allowed\n"
               "\tContent Copying or Extraction: Allowed\n\tCommenting: Allowed");
@@ -140,8 +138,7 @@ TEST(SummaryText, PermissionLinesLastWithoutLineEnd)
               "\tContent Copying or Extraction: Allowed\n\tCommenting: Not Allowed");
 }
 
-TEST_F(SummaryFiles, LetterPageFullReport)
-{
+TEST_F(SummaryFiles, LetterPageFullReport) {
     const std::string path = WritePdf("letter.pdf", tinypdf::Layout{});
     const PdfSummary summary = MakePdfSummary(path);
     ASSERT_TRUE(summary.Valid);
@@ -159,17 +156,18 @@ TEST_F(SummaryFiles, LetterPageFullReport)
     EXPECT_EQ(summary.Pieces[2].Text, FileSizeLine(size));
     EXPECT_FALSE(summary.Pieces[2].Bold);
     EXPECT_EQ(summary.Pieces[3].Text.rfind("\tCreation Time: ", 0), 0u);
-    EXPECT_EQ(summary.Pieces[3].Text.size(), std::string("\tCreation Time: hh:mm:ss mm/dd/yyyy\n").size());
+    EXPECT_EQ(summary.Pieces[3].Text.size(),
+              std::string("\tCreation Time: hh:mm:ss mm/dd/yyyy\n").size());
     EXPECT_EQ(summary.Pieces[4].Text, "PDF Description:\n");
     EXPECT_TRUE(summary.Pieces[4].Bold && summary.Pieces[4].Underline);
-    EXPECT_EQ(DescriptionOf(summary),
-              "\tPDF Version: 1.4 (Acrobat 5.x) \n\tPage Size: 816 x 1056 Pixel\n\tNumber of Pages: 1\n");
+    EXPECT_EQ(
+        DescriptionOf(summary),
+        "\tPDF Version: 1.4 (Acrobat 5.x) \n\tPage Size: 816 x 1056 Pixel\n\tNumber of Pages: 1\n");
     EXPECT_EQ(summary.Pieces[6].Text, "PDF Security:\n");
     EXPECT_EQ(summary.Pieces[7].Text, PermissionLines(true, true, true, true));
 }
 
-TEST_F(SummaryFiles, FirstPageMeasuredByTheRightBox)
-{
+TEST_F(SummaryFiles, FirstPageMeasuredByTheRightBox) {
     const struct {
         const char* Name;
         std::optional<tinypdf::Box> PageCrop;
@@ -193,21 +191,21 @@ TEST_F(SummaryFiles, FirstPageMeasuredByTheRightBox)
         EXPECT_NE(DescriptionOf(summary).find(std::string("\tPage Size: ") + c.Size + " Pixel\n"),
                   std::string::npos)
             << c.Name << ": " << DescriptionOf(summary);
-        EXPECT_NE(DescriptionOf(summary).find("\tNumber of Pages: 3\n"), std::string::npos) << c.Name;
+        EXPECT_NE(DescriptionOf(summary).find("\tNumber of Pages: 3\n"), std::string::npos)
+            << c.Name;
     }
 }
 
-TEST_F(SummaryFiles, VersionFromTheHeader)
-{
+TEST_F(SummaryFiles, VersionFromTheHeader) {
     tinypdf::Layout layout;
     layout.Version = "1.7";
     const PdfSummary summary = MakePdfSummary(WritePdf("v17.pdf", layout));
     ASSERT_TRUE(summary.Valid);
-    EXPECT_EQ(DescriptionOf(summary).rfind("\tPDF Version: 1.7 (Unknown Acrobat Version) \n", 0), 0u);
+    EXPECT_EQ(DescriptionOf(summary).rfind("\tPDF Version: 1.7 (Unknown Acrobat Version) \n", 0),
+              0u);
 }
 
-TEST_F(SummaryFiles, NotAPdfKeepsFirstFivePieces)
-{
+TEST_F(SummaryFiles, NotAPdfKeepsFirstFivePieces) {
     const std::string path = (m_dir / "text.pdf").string();
     ASSERT_TRUE(tinypdf::Write(path, "this is not a PDF file at all\n"));
     const PdfSummary summary = MakePdfSummary(path);
@@ -217,8 +215,7 @@ TEST_F(SummaryFiles, NotAPdfKeepsFirstFivePieces)
     EXPECT_EQ(summary.Pieces[4].Text, "PDF Description:\n");
 }
 
-TEST_F(SummaryFiles, MissingFileShowsPlaceholders)
-{
+TEST_F(SummaryFiles, MissingFileShowsPlaceholders) {
     const std::string path = (m_dir / "gone.pdf").string();
     const PdfSummary summary = MakePdfSummary(path);
     EXPECT_FALSE(summary.Valid);
@@ -228,8 +225,7 @@ TEST_F(SummaryFiles, MissingFileShowsPlaceholders)
     EXPECT_EQ(summary.Pieces[3].Text, "\tCreation Time: unknown\n");
 }
 
-TEST_F(SummaryFiles, NoFirstPageToMeasure)
-{
+TEST_F(SummaryFiles, NoFirstPageToMeasure) {
     tinypdf::Layout layout;
     layout.Pages = 0;
     const std::string empty = tinypdf::Build(layout);
@@ -254,8 +250,7 @@ TEST_F(SummaryFiles, NoFirstPageToMeasure)
     }
 }
 
-TEST_F(SummaryFiles, UserPasswordNeededKeepsFirstFivePieces)
-{
+TEST_F(SummaryFiles, UserPasswordNeededKeepsFirstFivePieces) {
     const std::string plain = WritePdf("plain.pdf", tinypdf::Layout{});
     const std::string locked = Encrypt(plain, "locked.pdf", "secret owner 256");
     ASSERT_FALSE(locked.empty()) << "qpdf could not encrypt the fixture";
@@ -265,20 +260,19 @@ TEST_F(SummaryFiles, UserPasswordNeededKeepsFirstFivePieces)
     EXPECT_EQ(summary.Pieces[0].Text, locked + "\n");
 }
 
-TEST_F(SummaryFiles, OwnerRestrictedPermissions)
-{
+TEST_F(SummaryFiles, OwnerRestrictedPermissions) {
     const std::string plain = WritePdf("plain.pdf", tinypdf::Layout{});
     const struct {
         const char* Name;
         const char* Arguments;
         bool Print, Change, Copy, Notes;
     } cases[] = {
-        {"none.pdf", "'' owner 256 --print=none --modify=none --extract=n --annotate=n", false, false, false,
-         false},
-        {"copy-only.pdf", "'' owner 256 --print=none --modify=none --extract=y --annotate=n", false, false, true,
-         false},
-        {"print-notes.pdf", "'' owner 128 --use-aes=y --print=full --modify=annotate --extract=n", true, false,
-         false, true},
+        {"none.pdf", "'' owner 256 --print=none --modify=none --extract=n --annotate=n", false,
+         false, false, false},
+        {"copy-only.pdf", "'' owner 256 --print=none --modify=none --extract=y --annotate=n", false,
+         false, true, false},
+        {"print-notes.pdf", "'' owner 128 --use-aes=y --print=full --modify=annotate --extract=n",
+         true, false, false, true},
     };
     for (const auto& c : cases) {
         const std::string path = Encrypt(plain, c.Name, c.Arguments);
@@ -286,12 +280,12 @@ TEST_F(SummaryFiles, OwnerRestrictedPermissions)
         const PdfSummary summary = MakePdfSummary(path);
         ASSERT_TRUE(summary.Valid) << c.Name;
         ASSERT_EQ(summary.Pieces.size(), 8u);
-        EXPECT_EQ(summary.Pieces[7].Text, PermissionLines(c.Print, c.Change, c.Copy, c.Notes)) << c.Name;
+        EXPECT_EQ(summary.Pieces[7].Text, PermissionLines(c.Print, c.Change, c.Copy, c.Notes))
+            << c.Name;
     }
 }
 
-TEST_F(SummaryFiles, DamagedFilesNeverCrash)
-{
+TEST_F(SummaryFiles, DamagedFilesNeverCrash) {
     tinypdf::Layout layout;
     layout.PageCrop = tinypdf::Box{0, 0, 306, 792};
     layout.Pages = 2;
@@ -313,8 +307,7 @@ TEST_F(SummaryFiles, DamagedFilesNeverCrash)
     }
 }
 
-TEST_F(SummaryFiles, ReportsOnSeveralThreadsAtOnce)
-{
+TEST_F(SummaryFiles, ReportsOnSeveralThreadsAtOnce) {
     // A report asked for while a run uses the core on its worker thread.
     tinypdf::Layout layout;
     layout.Pages = 4;

@@ -23,21 +23,20 @@ struct Layout {
     std::optional<Box> InheritedCrop; // on the page tree node
 };
 
-inline std::string BoxText(const Box& box)
-{
+inline std::string BoxText(const Box& box) {
     char text[128];
     std::snprintf(text, sizeof text, "[%g %g %g %g]", box.X1, box.Y1, box.X2, box.Y2);
     return text;
 }
 
-inline std::string Build(const Layout& layout)
-{
+inline std::string Build(const Layout& layout) {
     std::vector<std::string> objects;
     objects.push_back("<< /Type /Catalog /Pages 2 0 R >>");
     std::string kids;
     for (int i = 0; i < layout.Pages; ++i)
         kids += std::to_string(3 + i) + " 0 R ";
-    std::string pages = "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(layout.Pages);
+    std::string pages =
+        "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(layout.Pages);
     if (layout.InheritedCrop)
         pages += " /CropBox " + BoxText(*layout.InheritedCrop);
     objects.push_back(pages + " >>");
@@ -61,13 +60,12 @@ inline std::string Build(const Layout& layout)
         std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", offset);
         pdf += entry;
     }
-    pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
-           std::to_string(xref) + "\n%%EOF\n";
+    pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) +
+           " /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
     return pdf;
 }
 
-inline bool Write(const std::string& path, const std::string& bytes)
-{
+inline bool Write(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(out);

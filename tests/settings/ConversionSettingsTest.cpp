@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace talvore {
 namespace {
 
@@ -13,17 +12,16 @@ using testing::ReadWholeFile;
 using testing::TemporaryFolder;
 using testing::WriteWholeFile;
 
-constexpr const char* kDefaultFileText =
-    "[Output General]\n"
-    "Page Range=0\n"
-    "Start Page=1\n"
-    "End Page=1000\n"
-    "Open Result=0\n"
-    "\n"
-    "[Output Images]\n"
-    "Images Format=1\n"
-    "Jpeg Quality=70\n"
-    "Jpeg Gray Scale=1\n";
+constexpr const char* kDefaultFileText = "[Output General]\n"
+                                         "Page Range=0\n"
+                                         "Start Page=1\n"
+                                         "End Page=1000\n"
+                                         "Open Result=0\n"
+                                         "\n"
+                                         "[Output Images]\n"
+                                         "Images Format=1\n"
+                                         "Jpeg Quality=70\n"
+                                         "Jpeg Gray Scale=1\n";
 
 ConversionSettings Scrambled() {
     ConversionSettings s;
@@ -60,16 +58,15 @@ TEST(ConversionSettings, MissingFileGivesDefaultsAndSavesTheSevenKeys) {
 TEST(ConversionSettings, ValuesAreReadAsTheyAreCaseInsensitively) {
     TemporaryFolder folder;
     const std::string path = folder / "Settings.ini";
-    ASSERT_TRUE(WriteWholeFile(path,
-                               "[output general]\n"
-                               "START PAGE=20\n"
-                               "End Page=10\n"
-                               "Page Range=1\n"
-                               "Open Result=-3\n"
-                               "[Output Images]\n"
-                               "Images Format=0\n"
-                               "Jpeg Quality=12abc\n"
-                               "Jpeg Gray Scale=\n"));
+    ASSERT_TRUE(WriteWholeFile(path, "[output general]\n"
+                                     "START PAGE=20\n"
+                                     "End Page=10\n"
+                                     "Page Range=1\n"
+                                     "Open Result=-3\n"
+                                     "[Output Images]\n"
+                                     "Images Format=0\n"
+                                     "Jpeg Quality=12abc\n"
+                                     "Jpeg Gray Scale=\n"));
     ConversionSettings settings = Scrambled();
     LoadSettings(settings, path);
     EXPECT_EQ(settings.PageRange, 1);
@@ -77,41 +74,39 @@ TEST(ConversionSettings, ValuesAreReadAsTheyAreCaseInsensitively) {
     EXPECT_EQ(settings.EndPage, 10);
     EXPECT_EQ(settings.OpenResult, -3);
     EXPECT_EQ(settings.ImagesFormat, 0);
-    EXPECT_EQ(settings.JpegQuality, 12); // leading digits, like the profile functions
+    EXPECT_EQ(settings.JpegQuality, 12);  // leading digits, like the profile functions
     EXPECT_EQ(settings.JpegGrayScale, 0); // present but empty reads as 0
 }
 
 TEST(ConversionSettings, SaveKeepsOtherSectionsAndReplacesValues) {
     TemporaryFolder folder;
     const std::string path = folder / "Settings.ini";
-    ASSERT_TRUE(WriteWholeFile(path,
-                               "[Tips]\n"
-                               "FilePos=1234\n"
-                               "StartUp=1\n"
-                               "\n"
-                               "[Output Images]\n"
-                               "Jpeg Quality=55\n"
-                               "Custom=kept\n"));
+    ASSERT_TRUE(WriteWholeFile(path, "[Tips]\n"
+                                     "FilePos=1234\n"
+                                     "StartUp=1\n"
+                                     "\n"
+                                     "[Output Images]\n"
+                                     "Jpeg Quality=55\n"
+                                     "Custom=kept\n"));
     ConversionSettings settings;
     settings.JpegQuality = 90;
     settings.StartPage = -5;
     ASSERT_TRUE(SaveSettings(settings, path));
-    EXPECT_EQ(ReadWholeFile(path),
-              "[Tips]\n"
-              "FilePos=1234\n"
-              "StartUp=1\n"
-              "\n"
-              "[Output Images]\n"
-              "Jpeg Quality=90\n"
-              "Custom=kept\n"
-              "Images Format=1\n"
-              "Jpeg Gray Scale=1\n"
-              "\n"
-              "[Output General]\n"
-              "Page Range=0\n"
-              "Start Page=-5\n"
-              "End Page=1000\n"
-              "Open Result=0\n");
+    EXPECT_EQ(ReadWholeFile(path), "[Tips]\n"
+                                   "FilePos=1234\n"
+                                   "StartUp=1\n"
+                                   "\n"
+                                   "[Output Images]\n"
+                                   "Jpeg Quality=90\n"
+                                   "Custom=kept\n"
+                                   "Images Format=1\n"
+                                   "Jpeg Gray Scale=1\n"
+                                   "\n"
+                                   "[Output General]\n"
+                                   "Page Range=0\n"
+                                   "Start Page=-5\n"
+                                   "End Page=1000\n"
+                                   "Open Result=0\n");
 
     ConversionSettings reloaded = Scrambled();
     LoadSettings(reloaded, path);
@@ -134,7 +129,8 @@ TEST(SettingsLocation, BesideTheExecutableWhenWritableElsePerUser) {
     const std::string missing = folder.Path() + "/missing/";
     EXPECT_EQ(ChooseSettingsPath(missing, "/xdg", "/home/u"), "/xdg/talvore/Settings.ini");
     EXPECT_EQ(ChooseSettingsPath(missing, "", "/home/u"), "/home/u/.config/talvore/Settings.ini");
-    EXPECT_EQ(ChooseSettingsPath(missing, "relative", "/home/u"), "/home/u/.config/talvore/Settings.ini");
+    EXPECT_EQ(ChooseSettingsPath(missing, "relative", "/home/u"),
+              "/home/u/.config/talvore/Settings.ini");
     const std::string module = ModuleDirectory();
     ASSERT_FALSE(module.empty());
     EXPECT_EQ(module.back(), '/');

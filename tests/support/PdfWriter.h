@@ -15,7 +15,8 @@ namespace talvore::testing {
 std::string Deflate(const std::string& data, int level = 6);
 // A baseline JPEG of interleaved 8-bit samples (components 1, 3 or 4;
 // 4 is written as Adobe CMYK).
-std::string EncodeJpeg(int width, int height, int components, const std::string& samples, int quality = 85);
+std::string EncodeJpeg(int width, int height, int components, const std::string& samples,
+                       int quality = 85);
 // Deterministic test pictures: interleaved 8-bit samples.
 std::string GradientSamples(int width, int height, int components, int seed = 0);
 // Packed 1-bit rows, (width + 7) / 8 bytes each, most significant bit first.
@@ -42,12 +43,14 @@ public:
                  const std::string& filter, const std::string& data, const std::string& extra = "");
     int AddImageMask(int width, int height, const std::string& filter, const std::string& data,
                      const std::string& extra = "");
-    int AddForm(const std::string& content, const std::string& resources, const std::string& extra = "");
+    int AddForm(const std::string& content, const std::string& resources,
+                const std::string& extra = "");
     int AddTilingPattern(const std::string& content, const std::string& resources);
 
     // A page; resources is PDF text ("<< /XObject << /Im0 5 0 R >> >>").
     // extra goes into the page dictionary (e.g. "/Annots [...]").
-    int AddPage(const std::string& content, const std::string& resources, const std::string& extra = "");
+    int AddPage(const std::string& content, const std::string& resources,
+                const std::string& extra = "");
     // A page whose content is an array of streams.
     int AddPageWithContents(const std::vector<std::string>& contents, const std::string& resources,
                             const std::string& extra = "");
@@ -65,13 +68,15 @@ private:
 
 // "<< /XObject << /Im0 5 0 R /Im1 6 0 R >> >>" from names and objects;
 // more is added inside the outer dictionary as it is.
-std::string XObjectResources(const std::map<std::string, int>& xobjects, const std::string& more = "");
+std::string XObjectResources(const std::map<std::string, int>& xobjects,
+                             const std::string& more = "");
 // "q w 0 0 h 0 0 cm /Name Do Q".
 std::string DrawXObject(const std::string& name, int width = 100, int height = 100);
 
 // qpdf --encrypt; permissions such as "--extract=n". False when qpdf fails.
-bool EncryptWithQpdf(const std::string& input, const std::string& output, const std::string& userPassword,
-                     const std::string& ownerPassword, int keyBits, const std::vector<std::string>& permissions);
+bool EncryptWithQpdf(const std::string& input, const std::string& output,
+                     const std::string& userPassword, const std::string& ownerPassword, int keyBits,
+                     const std::vector<std::string>& permissions);
 
 std::string ReadWholeFile(const std::string& path);
 bool WriteWholeFile(const std::string& path, const std::string& data);

@@ -33,7 +33,8 @@ public:
     }
     void DocumentStarted(int index, int, const std::string& path) override {
         startedDocuments.push_back(path);
-        if (stopWhenStarting == index && stop) stop->Set();
+        if (stopWhenStarting == index && stop)
+            stop->Set();
     }
     void DocumentFinished(const DocumentReport& report) override { reports.push_back(report); }
 
@@ -41,7 +42,8 @@ public:
     std::vector<std::string> Captions() const {
         std::vector<std::string> out;
         for (const std::string& event : events) {
-            if (event.rfind("current: ", 0) == 0 || event.rfind("total: ", 0) == 0) out.push_back(event);
+            if (event.rfind("current: ", 0) == 0 || event.rfind("total: ", 0) == 0)
+                out.push_back(event);
         }
         return out;
     }

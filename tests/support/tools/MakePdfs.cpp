@@ -18,7 +18,8 @@ std::string Noisy(std::string samples, uint32_t seed, int amplitude) {
     uint32_t state = seed * 2654435761u + 1;
     for (char& c : samples) {
         state = state * 1664525u + 1013904223u;
-        const int noise = static_cast<int>((state >> 24) % static_cast<uint32_t>(2 * amplitude + 1)) - amplitude;
+        const int noise =
+            static_cast<int>((state >> 24) % static_cast<uint32_t>(2 * amplitude + 1)) - amplitude;
         const int value = static_cast<unsigned char>(c) + noise;
         c = static_cast<char>(value < 0 ? 0 : value > 255 ? 255 : value);
     }
@@ -31,11 +32,14 @@ std::string ScanBits(int width, int height, uint32_t seed) {
     std::string bits(static_cast<size_t>(rowBytes) * static_cast<size_t>(height), '\0');
     uint32_t state = seed + 7;
     for (int y = 0; y < height; ++y) {
-        if ((y / 12) % 2 == 0 || y % 12 < 3) continue;
+        if ((y / 12) % 2 == 0 || y % 12 < 3)
+            continue;
         for (int x = 0; x < width; ++x) {
             state = state * 1103515245u + 12345u;
             const bool inWord = ((x / 37 + y / 24 + seed) % 5) != 0;
-            if (inWord && ((state >> 16) & 3) != 0) bits[static_cast<size_t>(y * rowBytes + x / 8)] |= static_cast<char>(0x80 >> (x % 8));
+            if (inWord && ((state >> 16) & 3) != 0)
+                bits[static_cast<size_t>(y * rowBytes + x / 8)] |=
+                    static_cast<char>(0x80 >> (x % 8));
         }
     }
     return bits;
@@ -44,15 +48,21 @@ std::string ScanBits(int width, int height, uint32_t seed) {
 int Sample(const std::string& out) {
     PdfWriter writer;
     const std::string photo = Noisy(GradientSamples(240, 160, 3, 3), 1, 12);
-    const int jpeg = writer.AddImage(240, 160, "/DeviceRGB", 8, "/DCTDecode", EncodeJpeg(240, 160, 3, photo, 80));
-    const int rgb = writer.AddImage(96, 64, "/DeviceRGB", 8, "/FlateDecode", Deflate(GradientSamples(96, 64, 3, 5)));
-    const int grey = writer.AddImage(128, 96, "/DeviceGray", 8, "/FlateDecode", Deflate(GradientSamples(128, 96, 1, 2)));
-    const int scan = writer.AddImage(200, 120, "/DeviceGray", 1, "/FlateDecode", Deflate(ScanBits(200, 120, 4)));
+    const int jpeg = writer.AddImage(240, 160, "/DeviceRGB", 8, "/DCTDecode",
+                                     EncodeJpeg(240, 160, 3, photo, 80));
+    const int rgb = writer.AddImage(96, 64, "/DeviceRGB", 8, "/FlateDecode",
+                                    Deflate(GradientSamples(96, 64, 3, 5)));
+    const int grey = writer.AddImage(128, 96, "/DeviceGray", 8, "/FlateDecode",
+                                     Deflate(GradientSamples(128, 96, 1, 2)));
+    const int scan =
+        writer.AddImage(200, 120, "/DeviceGray", 1, "/FlateDecode", Deflate(ScanBits(200, 120, 4)));
     const int mask = writer.AddImageMask(64, 64, "/FlateDecode", Deflate(CheckerBits(64, 64, 8)));
-    const std::string font = "/Font << /F1 << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> >> ";
-    writer.AddPage("BT /F1 18 Tf 72 740 Td (Talvore sample, page 1: a photo and an RGB picture) Tj ET\n"
-                   "q 240 0 0 160 72 500 cm /Photo Do Q\nq 192 0 0 128 72 320 cm /Picture Do Q\n",
-                   XObjectResources({{"Photo", jpeg}, {"Picture", rgb}}, font));
+    const std::string font =
+        "/Font << /F1 << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> >> ";
+    writer.AddPage(
+        "BT /F1 18 Tf 72 740 Td (Talvore sample, page 1: a photo and an RGB picture) Tj ET\n"
+        "q 240 0 0 160 72 500 cm /Photo Do Q\nq 192 0 0 128 72 320 cm /Picture Do Q\n",
+        XObjectResources({{"Photo", jpeg}, {"Picture", rgb}}, font));
     writer.AddPage("BT /F1 18 Tf 72 740 Td (Page 2: grey, a 1-bit scan and a stencil mask) Tj ET\n"
                    "q 128 0 0 96 72 580 cm /Grey Do Q\nq 300 0 0 180 72 360 cm /Scan Do Q\n"
                    "q 0.1 0.4 0.8 rg 128 0 0 128 72 180 cm /Mask Do Q\n",
@@ -65,22 +75,34 @@ int BenchSet(const std::string& folder, int files, int pages) {
         PdfWriter writer;
         for (int p = 0; p < pages; ++p) {
             const uint32_t seed = static_cast<uint32_t>(f * 1000 + p);
-            const std::string photo = Noisy(GradientSamples(640, 480, 3, static_cast<int>(seed)), seed, 16);
-            const int jpeg = writer.AddImage(640, 480, "/DeviceRGB", 8, "/DCTDecode", EncodeJpeg(640, 480, 3, photo, 85));
-            const int rgb = writer.AddImage(320, 240, "/DeviceRGB", 8, "/FlateDecode",
-                                            Deflate(Noisy(GradientSamples(320, 240, 3, static_cast<int>(seed)), seed, 3)));
-            const int grey = writer.AddImage(320, 240, "/DeviceGray", 8, "/FlateDecode",
-                                             Deflate(Noisy(GradientSamples(320, 240, 1, static_cast<int>(seed)), seed, 3)));
-            const int scan = writer.AddImage(1275, 1650, "/DeviceGray", 1, "/FlateDecode", Deflate(ScanBits(1275, 1650, seed)));
-            const int mask = writer.AddImageMask(256, 256, "/FlateDecode", Deflate(CheckerBits(256, 256, 16)));
-            writer.AddPage("q 612 0 0 792 0 0 cm /Scan Do Q\nq 300 0 0 225 40 500 cm /Photo Do Q\n"
-                           "q 160 0 0 120 360 500 cm /Rgb Do Q\nq 160 0 0 120 360 360 cm /Grey Do Q\n"
-                           "q 1 0 0 rg 100 0 0 100 40 300 cm /Mask Do Q\n",
-                           XObjectResources({{"Photo", jpeg}, {"Rgb", rgb}, {"Grey", grey}, {"Scan", scan}, {"Mask", mask}}));
+            const std::string photo =
+                Noisy(GradientSamples(640, 480, 3, static_cast<int>(seed)), seed, 16);
+            const int jpeg = writer.AddImage(640, 480, "/DeviceRGB", 8, "/DCTDecode",
+                                             EncodeJpeg(640, 480, 3, photo, 85));
+            const int rgb = writer.AddImage(
+                320, 240, "/DeviceRGB", 8, "/FlateDecode",
+                Deflate(Noisy(GradientSamples(320, 240, 3, static_cast<int>(seed)), seed, 3)));
+            const int grey = writer.AddImage(
+                320, 240, "/DeviceGray", 8, "/FlateDecode",
+                Deflate(Noisy(GradientSamples(320, 240, 1, static_cast<int>(seed)), seed, 3)));
+            const int scan = writer.AddImage(1275, 1650, "/DeviceGray", 1, "/FlateDecode",
+                                             Deflate(ScanBits(1275, 1650, seed)));
+            const int mask =
+                writer.AddImageMask(256, 256, "/FlateDecode", Deflate(CheckerBits(256, 256, 16)));
+            writer.AddPage(
+                "q 612 0 0 792 0 0 cm /Scan Do Q\nq 300 0 0 225 40 500 cm /Photo Do Q\n"
+                "q 160 0 0 120 360 500 cm /Rgb Do Q\nq 160 0 0 120 360 360 cm /Grey Do Q\n"
+                "q 1 0 0 rg 100 0 0 100 40 300 cm /Mask Do Q\n",
+                XObjectResources({{"Photo", jpeg},
+                                  {"Rgb", rgb},
+                                  {"Grey", grey},
+                                  {"Scan", scan},
+                                  {"Mask", mask}}));
         }
         char name[64];
         std::snprintf(name, sizeof name, "/bench-%02d.pdf", f + 1);
-        if (!writer.WriteFile(folder + name)) return 1;
+        if (!writer.WriteFile(folder + name))
+            return 1;
     }
     return 0;
 }
@@ -92,32 +114,42 @@ int Manual(const std::string& out, int pages, const std::string& fontFile) {
     PdfWriter writer;
     // One resource dictionary shared by every page, images included, as
     // generated manuals often have it.
-    const int figure1 = writer.AddImage(300, 200, "/DeviceRGB", 8, "/FlateDecode", Deflate(GradientSamples(300, 200, 3, 1)));
-    const int figure2 = writer.AddImage(400, 300, "/DeviceRGB", 8, "/DCTDecode",
-                                        EncodeJpeg(400, 300, 3, Noisy(GradientSamples(400, 300, 3, 2), 2, 10), 80));
+    const int figure1 = writer.AddImage(300, 200, "/DeviceRGB", 8, "/FlateDecode",
+                                        Deflate(GradientSamples(300, 200, 3, 1)));
+    const int figure2 =
+        writer.AddImage(400, 300, "/DeviceRGB", 8, "/DCTDecode",
+                        EncodeJpeg(400, 300, 3, Noisy(GradientSamples(400, 300, 3, 2), 2, 10), 80));
     std::string bodyFont = "<< /Type /Font /Subtype /Type1 /BaseFont /Times-Roman >>";
     const std::string font = fontFile.empty() ? std::string() : ReadWholeFile(fontFile);
     if (!font.empty()) {
-        const int file = writer.AddStream("/Filter /FlateDecode /Length1 " + std::to_string(font.size()), Deflate(font));
-        const int descriptor = writer.Add(
-            "<< /Type /FontDescriptor /FontName /BodySerif /Flags 34 /FontBBox [-600 -350 2000 1000] /ItalicAngle 0 "
-            "/Ascent 900 /Descent -230 /CapHeight 730 /StemV 80 /FontFile2 " + std::to_string(file) + " 0 R >>");
+        const int file = writer.AddStream(
+            "/Filter /FlateDecode /Length1 " + std::to_string(font.size()), Deflate(font));
+        const int descriptor =
+            writer.Add("<< /Type /FontDescriptor /FontName /BodySerif /Flags 34 /FontBBox [-600 "
+                       "-350 2000 1000] /ItalicAngle 0 "
+                       "/Ascent 900 /Descent -230 /CapHeight 730 /StemV 80 /FontFile2 " +
+                       std::to_string(file) + " 0 R >>");
         std::string widths;
-        for (int c = 32; c <= 126; ++c) widths += c == 32 ? "318 " : "560 ";
-        bodyFont = "<< /Type /Font /Subtype /TrueType /BaseFont /BodySerif /FirstChar 32 /LastChar 126 /Widths [" +
-                   widths + "] /Encoding /WinAnsiEncoding /FontDescriptor " + std::to_string(descriptor) + " 0 R >>";
+        for (int c = 32; c <= 126; ++c)
+            widths += c == 32 ? "318 " : "560 ";
+        bodyFont = "<< /Type /Font /Subtype /TrueType /BaseFont /BodySerif /FirstChar 32 /LastChar "
+                   "126 /Widths [" +
+                   widths + "] /Encoding /WinAnsiEncoding /FontDescriptor " +
+                   std::to_string(descriptor) + " 0 R >>";
     }
     const int resources = writer.Add(
-        "<< /Font << /F1 " + bodyFont + " /F2 << /Type /Font /Subtype /Type1 /BaseFont /Helvetica-Bold >> /F3 << "
-        "/Type /Font /Subtype /Type1 /BaseFont /Courier >> >> /XObject << /Fig1 " + std::to_string(figure1) +
-        " 0 R /Fig2 " + std::to_string(figure2) + " 0 R >> >>");
+        "<< /Font << /F1 " + bodyFont +
+        " /F2 << /Type /Font /Subtype /Type1 /BaseFont /Helvetica-Bold >> /F3 << "
+        "/Type /Font /Subtype /Type1 /BaseFont /Courier >> >> /XObject << /Fig1 " +
+        std::to_string(figure1) + " 0 R /Fig2 " + std::to_string(figure2) + " 0 R >> >>");
     const std::string shared = std::to_string(resources) + " 0 R";
-    static const char* const words[] = {"the", "conversion", "run", "opens", "each", "document", "and", "writes",
-                                        "every", "image", "it", "meets", "to", "a", "file", "of", "its", "own",
-                                        "settings", "page", "range", "output", "folder", "format"};
+    static const char* const words[] = {
+        "the",   "conversion", "run",      "opens", "each",  "document", "and",    "writes",
+        "every", "image",      "it",       "meets", "to",    "a",        "file",   "of",
+        "its",   "own",        "settings", "page",  "range", "output",   "folder", "format"};
     for (int p = 0; p < pages; ++p) {
-        std::string content = "BT /F2 16 Tf 72 740 Td (Chapter " + std::to_string(p / 20 + 1) + ", page " +
-                              std::to_string(p + 1) + ") Tj ET\nBT 12 TL\n";
+        std::string content = "BT /F2 16 Tf 72 740 Td (Chapter " + std::to_string(p / 20 + 1) +
+                              ", page " + std::to_string(p + 1) + ") Tj ET\nBT 12 TL\n";
         for (int line = 0; line < 56; ++line) {
             content += line % 9 == 8 ? "/F3 9 Tf " : "/F1 10 Tf ";
             content += line == 0 ? "72 710 Td [" : "T* [";
@@ -127,15 +159,18 @@ int Manual(const std::string& out, int pages, const std::string& fontFile) {
                     content += '(';
                     content += *c;
                     content += ')';
-                    if ((c - word) % 3 == 2) content += " -" + std::to_string(10 + (w * 7 + line) % 30) + " ";
+                    if ((c - word) % 3 == 2)
+                        content += " -" + std::to_string(10 + (w * 7 + line) % 30) + " ";
                 }
                 content += "( ) ";
             }
             content += "] TJ\n";
         }
         content += "ET\n";
-        if (p % 250 == 10) content += "q 300 0 0 200 150 300 cm /Fig1 Do Q\n";
-        if (p % 250 == 130) content += "q 200 0 0 150 150 300 cm /Fig2 Do Q\n";
+        if (p % 250 == 10)
+            content += "q 300 0 0 200 150 300 cm /Fig1 Do Q\n";
+        if (p % 250 == 130)
+            content += "q 200 0 0 150 150 300 cm /Fig2 Do Q\n";
         writer.AddPage(content, shared);
     }
     return writer.WriteFile(out) ? 0 : 1;
@@ -145,16 +180,17 @@ int Manual(const std::string& out, int pages, const std::string& fontFile) {
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
-    if (mode == "sample" && argc == 3) return Sample(argv[2]);
+    if (mode == "sample" && argc == 3)
+        return Sample(argv[2]);
     if (mode == "bench-set" && argc >= 3) {
-        return BenchSet(argv[2], argc > 3 ? std::atoi(argv[3]) : 10, argc > 4 ? std::atoi(argv[4]) : 20);
+        return BenchSet(argv[2], argc > 3 ? std::atoi(argv[3]) : 10,
+                        argc > 4 ? std::atoi(argv[4]) : 20);
     }
     if (mode == "manual" && argc >= 3) {
         return Manual(argv[2], argc > 3 ? std::atoi(argv[3]) : 1000, argc > 4 ? argv[4] : "");
     }
-    std::fprintf(stderr,
-                 "usage: talvore-make-pdfs sample OUT.pdf\n"
-                 "       talvore-make-pdfs bench-set DIR [FILES [PAGES]]\n"
-                 "       talvore-make-pdfs manual OUT.pdf [PAGES [FONT.ttf]]\n");
+    std::fprintf(stderr, "usage: talvore-make-pdfs sample OUT.pdf\n"
+                         "       talvore-make-pdfs bench-set DIR [FILES [PAGES]]\n"
+                         "       talvore-make-pdfs manual OUT.pdf [PAGES [FONT.ttf]]\n");
     return 2;
 }
