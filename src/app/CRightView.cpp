@@ -1,6 +1,7 @@
 #include "app/CRightView.h"
 
 #include "controls/OptionTree.h"
+#include "convert/OutputFormats.h"
 
 #include <QColor>
 #include <QFile>
@@ -84,8 +85,9 @@ bool CRightView::BuildOptionTree() {
     auto* mode = m_tree->InsertList(
         output, QStringLiteral("Output Mode"),
         QStringLiteral("Output mode. Image format(.ppm/.pbm, .jpg, .bmp, .gif and so on)."));
-    for (const char* choice : {"ppm/pbm", "jpg", "bmp", "gif", "png", "tif", "tga", "pcx"})
-        mode->AddChoice(QString::fromLatin1(choice));
+    // The list index is the mode number: the rows come in mode order.
+    for (const talvore::OutputFormat& format : talvore::OutputFormats())
+        mode->AddChoice(QString::fromLatin1(format.GuiName));
     mode->SelectIndex(s.ImagesFormat);
 
     auto* quality = m_tree->InsertSpinner(mode, QStringLiteral("Jpeg Quality (%)"),

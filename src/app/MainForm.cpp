@@ -9,7 +9,7 @@
 #include "controls/CaptionProgressBar.h"
 #include "controls/CheckBoxGrid.h"
 #include "controls/IconButton.h"
-#include "convert/ConversionRun.h"
+#include "convert/ExtractionJob.h"
 #include "convert/PathParts.h"
 #include "filelist/FileList.h"
 
@@ -29,7 +29,6 @@
 #include <QUrl>
 
 #include <algorithm>
-#include <exception>
 #include <system_error>
 
 using namespace talvore;
@@ -311,17 +310,16 @@ void MainForm::StartConvert() {
     ConversionSettings copy = m_settings;
     m_stop = std::make_shared<StopEvent>();
     m_observer = std::make_unique<GuiRunObserver>(this);
+    ExtractionJob job(copy);
+    for (RunEntry& entry : entries)
+        job.AddEntry(std::move(entry));
     try {
-        m_worker = std::thread([entries = std::move(entries), copy, observer = m_observer.get(),
-                                stop = m_stop]() mutable {
-            try {
-                ConversionRun run(std::move(entries), std::move(copy), *observer, stop);
-                run.Run();
-            } catch (const std::exception&) {
-                // Out of memory or the like: the run ends, the buttons return.
-            }
-            observer->RunEnded();
-        });
+        m_worker = std::thread(
+            [job = std::move(job), observer = m_observer.get(), stop = m_stop]() mutable {
+                // The job reports whatever breaks off the run; the buttons return.
+                job.Run(*observer, stop);
+                observer->RunEnded();
+            });
     } catch (const std::system_error&) {
         m_observer.reset();
         m_converting = false;

@@ -10,7 +10,7 @@
 
 #include <climits>
 #include <cstdio>
-#include <memory>
+#include <exception>
 #include <optional>
 #include <sys/stat.h>
 #include <utility>
@@ -51,155 +51,201 @@ ConversionRun::ConversionRun(std::vector<RunEntry> entries, ConversionSettings s
 }
 
 RunSummary ConversionRun::Run() {
-    RunSummary summary;
+    m_summary = RunSummary();
+    if (m_entries.empty())
+        return m_summary;
+    // The core's lines of this thread go to the front end.
+    const CoreDiagnosticScope diagnostics(
+        [this](const std::string& line) { m_observer.CoreDiagnostic(line); });
+
     const int count = static_cast<int>(m_entries.size());
-    if (count == 0)
-        return summary;
-    EnsurePdfCore();
-
-    const ConversionSettings& settings = m_settings;
-
     for (int i = 1; i <= count; ++i) {
         if (m_stop->IsSet()) {
-            summary.Stopped = true;
-            return summary;
+            m_summary.Stopped = true;
+            return m_summary;
         }
         const RunEntry& entry = m_entries[static_cast<size_t>(i - 1)];
         m_observer.DocumentStarted(i, count, entry.Path);
         DocumentReport report;
         report.Index = i;
         report.Path = entry.Path;
-
-        auto refuse = [&](const std::string& message) {
+        bool goOn = true;
+        try {
+            goOn = RunDocument(i, report);
+        } catch (const std::exception& broken) {
+            // Everything of the document is released on the way out; what it
+            // wrote so far stays, and the run goes on with the next one.
+            const std::string message =
+                std::string("The extraction of this document broke off: ") + broken.what();
             m_observer.ShowMessage(message);
-            report.Status = DocumentStatus::Refused;
+            report.Status = DocumentStatus::Failed;
             report.Message = message;
-            ++summary.Refused;
-        };
-
-        if (!PathFitsLimit(entry.Path)) {
-            refuse(Format("The path of '%s' is longer than %d bytes; the file was skipped.",
-                          entry.Path.c_str(), PATH_MAX - 1));
-        } else {
-            // Both passwords always go to the core: with AES-256 a missing
-            // user password makes an owner-restricted file fail to open.
-            auto document =
-                std::make_unique<PDFDoc>(std::make_unique<GooString>(entry.Path),
-                                         std::optional<GooString>(GooString(entry.OwnerPassword)),
-                                         std::optional<GooString>(GooString(entry.UserPassword)));
-            if (!document->isOk()) {
-                refuse(kNotValid);
-            } else if (!document->okToCopy(false)) {
-                refuse(kNoCopy);
-            } else {
-                const int pageCount = document->getNumPages();
-                int first = 1;
-                int last = pageCount;
-                if (settings.PageRange == 1) {
-                    first = settings.StartPage < 1 ? 1 : settings.StartPage;
-                    last = settings.EndPage <= pageCount ? settings.EndPage : pageCount;
-                }
-                if (first > last) {
-                    const std::string message =
-                        Format("The '%s' file only contain %d pages, please correct the page range "
-                               "in the setting dialog "
-                               "and try again.",
-                               entry.Path.c_str(), pageCount);
-                    m_observer.ShowMessage(message);
-                    report.Status = DocumentStatus::RangeError;
-                    report.Message = message;
-                    summary.RangeError = true;
-                    m_observer.DocumentFinished(report);
-                    return summary;
-                }
-
-                const PathParts parts(entry.Path);
-                const bool commonFolder = PathExists(settings.OutputDirectory);
-                std::string folder;
-                std::string fileRoot;
-                if (commonFolder) {
-                    folder = settings.OutputDirectory;
-                    if (folder.back() != '/')
-                        folder += '/';
-                    // The document's title keeps documents apart in one folder.
-                    fileRoot = folder + parts.Title();
-                } else {
-                    folder = parts.Location() + parts.Title() + '/';
-                    fileRoot = folder;
-                }
-                report.OutputFolder = folder;
-                if (!PathFitsLimit(fileRoot + std::string(kDeviceNameRoom, 'x'))) {
-                    refuse(Format(
-                        "The output path for '%s' is longer than %d bytes; the file was skipped.",
-                        entry.Path.c_str(), PATH_MAX - 1));
-                } else {
-                    // A failure shows up as one error line per image.
-                    if (!PathExists(folder))
-                        ::mkdir(folder.c_str(), 0777);
-
-                    ImageDumpOutputDev device(fileRoot, settings.ImagesFormat != OutputRaw);
-                    if (device.isOk()) {
-                        m_observer.SetTotalCaption(
-                            Format("File %d of %d, %d%%", i, count, (100 * i) / count));
-                        m_observer.SetTotalPosition((100 * i) / count);
-                        const int pages = last - first + 1;
-                        report.Pages = pages;
-                        for (int page = first; page <= last; ++page) {
-                            if (m_interpretEveryPage || PageMayDrawImage(*document, page)) {
-                                document->displayPage(&device, page, 72, 72, 0, true, false, false);
-                                ++summary.PagesInterpreted;
-                            } else {
-                                ++summary.PagesSkipped;
-                            }
-                            const int inRange = page - first + 1;
-                            const int position = (inRange * 100) / pages;
-                            m_observer.SetCurrentPosition(position);
-                            m_observer.SetCurrentCaption(
-                                Format("Page %d of %d, %d%%", inRange, pages, position));
-                        }
-                    }
-                    report.ImagesWritten = static_cast<int>(device.WrittenFiles().size());
-                    report.ImagesFailed = device.FailedImages();
-                    summary.ImagesWritten += report.ImagesWritten;
-                    summary.ImagesFailed += report.ImagesFailed;
-                    ++summary.Documents;
-
-                    if (settings.ImagesFormat != OutputRaw) {
-                        m_observer.SetTotalCaption("Images Coverting");
-                        // Only what this document's device wrote: files that
-                        // were in the folder before are not ours to convert.
-                        for (const DumpedFile& file : device.WrittenFiles()) {
-                            if (file.Kind == DumpKind::Jpeg)
-                                continue;
-                            const ConversionOutcome outcome =
-                                ConvertExtractedImage(file.Path, settings.ImagesFormat,
-                                                      settings.JpegQuality, settings.JpegGrayScale);
-                            if (!outcome.Converted) {
-                                ++report.ConversionFailures;
-                                report.ConversionErrors.push_back(file.Path + ": " + outcome.Error);
-                            }
-                        }
-                        summary.ConversionFailures += report.ConversionFailures;
-                    }
-                }
-            }
+            ++m_summary.Failed;
         }
-
-        m_observer.SetCurrentCaption("Convert Finished");
-        if (i == count) {
-            m_observer.SetTotalCaption("Convert Finished");
-            if (settings.OpenResult != 1) {
-                std::string opened = settings.OutputDirectory;
-                if (!PathExists(opened))
-                    opened = PathParts(m_entries.front().Path).Location();
-                if (opened.empty())
-                    opened = "."; // a run list of relative names
-                m_observer.OpenFolder(opened);
-            }
+        if (!goOn) {
+            m_observer.DocumentFinished(report);
+            return m_summary;
         }
-        m_observer.DocumentFinished(report);
+        FinishDocument(i, report);
     }
-    return summary;
+    return m_summary;
+}
+
+bool ConversionRun::RunDocument(int index, DocumentReport& report) {
+    const RunEntry& entry = m_entries[static_cast<size_t>(index - 1)];
+    if (!PathFitsLimit(entry.Path)) {
+        Refuse(Format("The path of '%s' is longer than %d bytes; the file was skipped.",
+                      entry.Path.c_str(), PATH_MAX - 1),
+               report);
+        return true;
+    }
+    const std::unique_ptr<PDFDoc> document = OpenDocument(entry, report);
+    if (!document)
+        return true;
+
+    const PageRange range = FormPageRange(*document);
+    if (range.First > range.Last) {
+        const std::string message = Format(
+            "The '%s' file only contain %d pages, please correct the page range in the setting "
+            "dialog and try again.",
+            entry.Path.c_str(), document->getNumPages());
+        m_observer.ShowMessage(message);
+        report.Status = DocumentStatus::RangeError;
+        report.Message = message;
+        m_summary.RangeError = true;
+        return false;
+    }
+
+    Output output;
+    if (!PlaceOutput(entry, output, report))
+        return true;
+
+    ImageDumpOutputDev device(output.FileRoot, m_settings.ImagesFormat != OutputRaw);
+    if (device.isOk())
+        DumpPages(*document, range, device, index, report);
+    report.ImagesWritten = static_cast<int>(device.WrittenFiles().size());
+    report.ImagesFailed = device.FailedImages();
+    for (const ImageFailure& failure : device.Failures())
+        report.Failures.push_back(failure.Path + ": " + failure.Reason);
+    m_summary.ImagesWritten += report.ImagesWritten;
+    m_summary.ImagesFailed += report.ImagesFailed;
+    ++m_summary.Documents;
+
+    if (m_settings.ImagesFormat != OutputRaw)
+        ConvertDumped(device, report);
+    return true;
+}
+
+std::unique_ptr<PDFDoc> ConversionRun::OpenDocument(const RunEntry& entry, DocumentReport& report) {
+    // Both passwords always go to the core: with AES-256 a missing user
+    // password makes an owner-restricted file fail to open.
+    auto document =
+        std::make_unique<PDFDoc>(std::make_unique<GooString>(entry.Path),
+                                 std::optional<GooString>(GooString(entry.OwnerPassword)),
+                                 std::optional<GooString>(GooString(entry.UserPassword)));
+    if (!document->isOk()) {
+        Refuse(kNotValid, report);
+        return nullptr;
+    }
+    if (!document->okToCopy(false)) {
+        Refuse(kNoCopy, report);
+        return nullptr;
+    }
+    return document;
+}
+
+ConversionRun::PageRange ConversionRun::FormPageRange(PDFDoc& document) const {
+    const int pageCount = document.getNumPages();
+    if (m_settings.PageRange != 1)
+        return {1, pageCount};
+    return {m_settings.StartPage < 1 ? 1 : m_settings.StartPage,
+            m_settings.EndPage <= pageCount ? m_settings.EndPage : pageCount};
+}
+
+bool ConversionRun::PlaceOutput(const RunEntry& entry, Output& output, DocumentReport& report) {
+    const PathParts parts(entry.Path);
+    if (PathExists(m_settings.OutputDirectory)) {
+        output.Folder = m_settings.OutputDirectory;
+        if (output.Folder.back() != '/')
+            output.Folder += '/';
+        // The document's title keeps documents apart in one folder.
+        output.FileRoot = output.Folder + parts.Title();
+    } else {
+        output.Folder = parts.Location() + parts.Title() + '/';
+        output.FileRoot = output.Folder;
+    }
+    report.OutputFolder = output.Folder;
+    if (!PathFitsLimit(output.FileRoot + std::string(kDeviceNameRoom, 'x'))) {
+        Refuse(Format("The output path for '%s' is longer than %d bytes; the file was skipped.",
+                      entry.Path.c_str(), PATH_MAX - 1),
+               report);
+        return false;
+    }
+    // A failure shows up as one failed image per image.
+    if (!PathExists(output.Folder))
+        ::mkdir(output.Folder.c_str(), 0777);
+    return true;
+}
+
+void ConversionRun::DumpPages(PDFDoc& document, PageRange range, ImageDumpOutputDev& device,
+                              int index, DocumentReport& report) {
+    const int count = static_cast<int>(m_entries.size());
+    m_observer.SetTotalCaption(Format("File %d of %d, %d%%", index, count, (100 * index) / count));
+    m_observer.SetTotalPosition((100 * index) / count);
+    const int pages = range.Last - range.First + 1;
+    report.Pages = pages;
+    for (int page = range.First; page <= range.Last; ++page) {
+        if (m_interpretEveryPage || PageMayDrawImage(document, page)) {
+            document.displayPage(&device, page, 72, 72, 0, true, false, false);
+            ++m_summary.PagesInterpreted;
+        } else {
+            ++m_summary.PagesSkipped;
+        }
+        const int inRange = page - range.First + 1;
+        const int position = (inRange * 100) / pages;
+        m_observer.SetCurrentPosition(position);
+        m_observer.SetCurrentCaption(Format("Page %d of %d, %d%%", inRange, pages, position));
+    }
+}
+
+void ConversionRun::ConvertDumped(const ImageDumpOutputDev& device, DocumentReport& report) {
+    m_observer.SetTotalCaption("Images Coverting");
+    // Only what this document's device wrote: files that were in the folder
+    // before are not ours to convert.
+    for (const DumpedFile& file : device.WrittenFiles()) {
+        if (file.Kind == DumpKind::Jpeg)
+            continue;
+        const ConversionOutcome outcome = ConvertExtractedImage(
+            file.Path, m_settings.ImagesFormat, m_settings.JpegQuality, m_settings.JpegGrayScale);
+        if (!outcome.Converted) {
+            ++report.ConversionFailures;
+            report.Failures.push_back(file.Path + ": " + outcome.Error);
+        }
+    }
+    m_summary.ConversionFailures += report.ConversionFailures;
+}
+
+void ConversionRun::FinishDocument(int index, DocumentReport& report) {
+    m_observer.SetCurrentCaption("Convert Finished");
+    if (index == static_cast<int>(m_entries.size())) {
+        m_observer.SetTotalCaption("Convert Finished");
+        if (m_settings.OpenResult != 1) {
+            std::string opened = m_settings.OutputDirectory;
+            if (!PathExists(opened))
+                opened = PathParts(m_entries.front().Path).Location();
+            if (opened.empty())
+                opened = "."; // a run list of relative names
+            m_observer.OpenFolder(opened);
+        }
+    }
+    m_observer.DocumentFinished(report);
+}
+
+void ConversionRun::Refuse(const std::string& message, DocumentReport& report) {
+    m_observer.ShowMessage(message);
+    report.Status = DocumentStatus::Refused;
+    report.Message = message;
+    ++m_summary.Refused;
 }
 
 } // namespace talvore

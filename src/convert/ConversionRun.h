@@ -5,7 +5,7 @@
 //
 // The run has no Qt in it. It reports through a RunObserver and polls a
 // StopEvent before each document; both front ends (GUI, talvore-extract)
-// start it the same way.
+// start it through an ExtractionJob.
 //
 // Output names: with an existing OutputDirectory every document's files go
 // there as "<dir>/<title>-000.jpg", so documents do not overwrite each
@@ -14,9 +14,12 @@
 // keeps the output folder closed. The Current caption counts pages within
 // the range ("Page 1 of 4" for pages 5 to 8); the Total bar's position
 // follows the file percentage. Paths of PATH_MAX bytes or more are refused
-// with a message, like an invalid document.
+// with a message, like an invalid document. A document whose extraction
+// breaks off (an exception from the core, out of memory) is reported as
+// failed and the run goes on with the next one.
 #pragma once
 
+#include "convert/PdfCore.h"
 #include "convert/RunObserver.h"
 #include "settings/ConversionSettings.h"
 
@@ -24,7 +27,11 @@
 #include <string>
 #include <vector>
 
+class PDFDoc;
+
 namespace talvore {
+
+class ImageDumpOutputDev;
 
 // One ticked row of the file list, taken when the run starts.
 struct RunEntry {
@@ -34,10 +41,11 @@ struct RunEntry {
     int Row = 0; // the grid row the entry came from (informational)
 };
 
-// What the run did, for the command-line front end's exit status.
+// What the run did, for the exit status and the closing report.
 struct RunSummary {
     int Documents = 0;       // entries whose pages were interpreted
     int Refused = 0;         // "Not a valid pdf file!" / copying not allowed
+    int Failed = 0;          // extractions that broke off
     bool RangeError = false; // ended at the page-range message
     bool Stopped = false;    // ended by the stop event
     int ImagesWritten = 0;   // files the device wrote
@@ -46,12 +54,6 @@ struct RunSummary {
     int PagesInterpreted = 0;
     int PagesSkipped = 0; // pages that can reach no image, not interpreted
 };
-
-// Creates the PDF core's process-wide parameters once; safe to call from
-// any thread, any number of times. The front ends call it at start-up; a
-// run calls it too. They are destroyed at process exit, after main has
-// returned, when every thread that used the core has been joined.
-void EnsurePdfCore();
 
 class ConversionRun {
 public:
@@ -68,11 +70,35 @@ public:
     void SetInterpretEveryPage(bool every) { m_interpretEveryPage = every; }
 
 private:
+    // Where one document's files go.
+    struct Output {
+        std::string Folder;   // ends with '/'
+        std::string FileRoot; // the device's name prefix
+    };
+    // Pages in range; First > Last when the range is empty.
+    struct PageRange {
+        int First;
+        int Last;
+    };
+
+    // The steps of one document, in order; each that can end the document
+    // early says so by its result. Answers false when the run must end.
+    bool RunDocument(int index, DocumentReport& report);
+    std::unique_ptr<PDFDoc> OpenDocument(const RunEntry& entry, DocumentReport& report);
+    PageRange FormPageRange(PDFDoc& document) const;
+    bool PlaceOutput(const RunEntry& entry, Output& output, DocumentReport& report);
+    void DumpPages(PDFDoc& document, PageRange range, ImageDumpOutputDev& device, int index,
+                   DocumentReport& report);
+    void ConvertDumped(const ImageDumpOutputDev& device, DocumentReport& report);
+    void FinishDocument(int index, DocumentReport& report);
+    void Refuse(const std::string& message, DocumentReport& report);
+
     std::vector<RunEntry> m_entries;
     ConversionSettings m_settings;
     RunObserver& m_observer;
     std::shared_ptr<StopEvent> m_stop;
     bool m_interpretEveryPage = false;
+    RunSummary m_summary;
 };
 
 // Whether a path fits the platform's limit: shorter than PATH_MAX bytes.

@@ -6,7 +6,8 @@
 //
 // The new file is written under a temporary name and renamed into place, so
 // a failed load or save leaves neither an empty nor a partial file; the
-// intermediate file is then kept. Modes outside 1..7 leave the file alone.
+// intermediate file is then kept. A mode without a row in OutputFormats, or
+// the raw mode, leaves the file alone.
 #pragma once
 
 #include "settings/ConversionSettings.h"
@@ -25,8 +26,5 @@ struct ConversionOutcome {
 // quality: JpegQuality (mode 1); grayScale: JpegGrayScale, 0 meaning grey.
 ConversionOutcome ConvertExtractedImage(const std::string& intermediatePath, int32_t outputMode,
                                         int32_t jpegQuality, int32_t jpegGrayScale);
-
-// The extension mode 1..7 writes (".jpg" .. ".pcx"); null for other modes.
-const char* OutputExtension(int32_t outputMode);
 
 } // namespace talvore

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <unistd.h>
@@ -115,6 +116,10 @@ bool Rewind(FILE* file, long position) {
            std::fseek(file, position, SEEK_SET) == 0;
 }
 
+std::string LimitText(uint64_t limit) {
+    return "the file would exceed the limit of " + std::to_string(limit) + " bytes";
+}
+
 uint8_t ToByte(GfxColorComp component) {
     // The core's components are fixed point; the file takes c * 255 + 0.5
     // with the fraction dropped, computed on the real value.
@@ -146,12 +151,17 @@ void ImageDumpOutputDev::FormName(const char* extension) {
     ++m_imageCounter;
 }
 
+void ImageDumpOutputDev::Fail(const char* coreFormat, std::string reason) {
+    error(errIO, -1, coreFormat, m_fileName.c_str());
+    m_failures.push_back({m_fileName, std::move(reason)});
+}
+
 FILE* ImageDumpOutputDev::OpenNext(const char* extension) {
     FormName(extension);
     FILE* file = std::fopen(m_fileName.c_str(), "wb");
     if (!file) {
-        error(errIO, -1, "Couldn't open image file '{0:s}'", m_fileName.c_str());
-        ++m_failed;
+        Fail("Couldn't open image file '{0:s}'",
+             std::string("cannot create the file: ") + std::strerror(errno));
         return nullptr;
     }
     static_cast<void>(std::setvbuf(file, nullptr, _IOFBF, 256 * 1024));
@@ -164,19 +174,25 @@ bool ImageDumpOutputDev::RefuseTooLarge(const char* extension, uint64_t fileByte
     FormName(extension);
     error(errIO, -1, "Image file '{0:s}' would exceed the limit of {1:ulld} bytes; image skipped",
           m_fileName.c_str(), static_cast<unsigned long long>(m_maxFileBytes));
-    ++m_failed;
+    m_failures.push_back({m_fileName, LimitText(m_maxFileBytes)});
     return true;
 }
 
 void ImageDumpOutputDev::Finish(FILE* file, bool written, DumpKind kind) {
+    // A failed write leaves its reason in errno, unless the data itself was
+    // at fault (the core could not decode it).
+    const int writeError = std::ferror(file) ? errno : 0;
     const bool closed = std::fclose(file) == 0;
+    const int closeError = closed ? 0 : errno;
     if (written && closed) {
         m_written.push_back({m_fileName, kind});
         return;
     }
     std::remove(m_fileName.c_str());
-    error(errIO, -1, "Couldn't write image file '{0:s}'", m_fileName.c_str());
-    ++m_failed;
+    const int reason = writeError ? writeError : closeError;
+    Fail("Couldn't write image file '{0:s}'",
+         reason ? std::string("cannot write the file: ") + std::strerror(reason)
+                : std::string("the image data cannot be decoded"));
 }
 
 void ImageDumpOutputDev::DumpRawJpeg(Stream* str) {
@@ -205,7 +221,7 @@ void ImageDumpOutputDev::DumpRawJpeg(Stream* str) {
             error(errIO, -1,
                   "Image file '{0:s}' would exceed the limit of {1:ulld} bytes; image skipped",
                   m_fileName.c_str(), static_cast<unsigned long long>(m_maxFileBytes));
-            ++m_failed;
+            m_failures.push_back({m_fileName, LimitText(m_maxFileBytes)});
             return;
         }
         ok = ok && std::fwrite(buffer.get(), 1, static_cast<size_t>(got), file) ==

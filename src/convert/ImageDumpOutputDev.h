@@ -38,6 +38,12 @@ struct DumpedFile {
     DumpKind Kind;
 };
 
+// An image that has no file: the name its number gave it and why.
+struct ImageFailure {
+    std::string Path;
+    std::string Reason;
+};
+
 class ImageDumpOutputDev : public OutputDev {
 public:
     ImageDumpOutputDev(std::string fileRoot, bool jpegPassthrough,
@@ -75,8 +81,9 @@ public:
     // The files this device wrote completely, in the order written.
     const std::vector<DumpedFile>& WrittenFiles() const { return m_written; }
     // Images skipped because their file could not be opened, written or
-    // would have exceeded the limit.
-    int FailedImages() const { return m_failed; }
+    // would have exceeded the limit, in the order met.
+    const std::vector<ImageFailure>& Failures() const { return m_failures; }
+    int FailedImages() const { return static_cast<int>(m_failures.size()); }
 
 private:
     // Puts the next number into the file name and uses it up.
@@ -90,6 +97,8 @@ private:
     // Closes the file; keeps it when everything was written, else removes it
     // and reports the write error.
     void Finish(FILE* file, bool written, DumpKind kind);
+    // Reports the current name on the core's error channel and records it.
+    void Fail(const char* coreFormat, std::string reason);
     void DumpRawJpeg(Stream* str);
     bool WritePackedBits(FILE* file, Stream* str, int width, int height, uint8_t xorMask,
                          bool inlineImg);
@@ -103,7 +112,7 @@ private:
     bool m_ok = true;
     uint64_t m_maxFileBytes;
     std::vector<DumpedFile> m_written;
-    int m_failed = 0;
+    std::vector<ImageFailure> m_failures;
 };
 
 } // namespace talvore

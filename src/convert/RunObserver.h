@@ -14,22 +14,25 @@ namespace talvore {
 // How one document of the run ended, for front ends that report per
 // document (talvore-extract).
 enum class DocumentStatus {
-    Extracted, // pages interpreted (and the conversion pass run)
-    Refused,   // not valid, copying not allowed, or a path too long
-    RangeError // the page-range message; the run ends with it
+    Extracted,  // pages interpreted (and the conversion pass run)
+    Refused,    // not valid, copying not allowed, or a path too long
+    RangeError, // the page-range message; the run ends with it
+    Failed      // the extraction broke off (out of memory and the like)
 };
 
 struct DocumentReport {
     int Index = 0; // 1-based position in the run list
     std::string Path;
     DocumentStatus Status = DocumentStatus::Extracted;
-    std::string Message;      // the text shown, when refused
+    std::string Message;      // the text shown, when refused or failed
     std::string OutputFolder; // where its files went
     int Pages = 0;            // pages in range
     int ImagesWritten = 0;    // files the device wrote
     int ImagesFailed = 0;     // images the device could not write
     int ConversionFailures = 0;
-    std::vector<std::string> ConversionErrors; // "<file>: <reason>"
+    // Every image without its final file, in the order met, from the device
+    // and from the converter alike: "<file>: <reason>".
+    std::vector<std::string> Failures;
 };
 
 class RunObserver {
@@ -52,6 +55,11 @@ public:
     // The GUI shows these through the captions and need not override them.
     virtual void DocumentStarted(int /*index*/, int /*count*/, const std::string& /*path*/) {}
     virtual void DocumentFinished(const DocumentReport& /*report*/) {}
+
+    // A line the PDF core wrote on its error channel while the run's thread
+    // worked on a document ("Syntax Error (123): ..."). By default it goes
+    // to the standard error stream, as the core writes it.
+    virtual void CoreDiagnostic(const std::string& line);
 };
 
 // Manual-reset stop event: once set it stays set; each run makes a new one.

@@ -2,6 +2,7 @@
 
 #include "controls/CheckBoxGrid.h"
 #include "controls/MessageBoxes.h"
+#include "convert/FolderScan.h"
 #include "convert/PathParts.h"
 #include "filelist/FolderChooserDialog.h"
 
@@ -11,11 +12,8 @@
 #include <QFont>
 #include <QHeaderView>
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <climits>
-#include <filesystem>
 
 const int FileList::DefaultWidths[FileList::ColumnCount] = {25, 144, 100, 154, 110, 100};
 
@@ -183,44 +181,9 @@ void FileList::ImportDirectory() {
 }
 
 void FileList::ScanFolder(const QString& folder) {
-    std::vector<std::pair<uint64_t, uint64_t>> seen;
-    ScanFolderTree(folder, seen);
-}
-
-void FileList::ScanFolderTree(const QString& folder,
-                              std::vector<std::pair<uint64_t, uint64_t>>& seen) {
-    const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-    // A folder link back into the tree would make the walk endless: each
-    // folder (device and inode) is walked once.
-    struct stat status {};
-    if (::stat(ToNative(prefix).c_str(), &status) != 0)
-        return;
-    const std::pair<uint64_t, uint64_t> identity{status.st_dev, status.st_ino};
-    if (std::find(seen.begin(), seen.end(), identity) != seen.end())
-        return;
-    seen.push_back(identity);
-
-    std::error_code error;
-    std::filesystem::directory_iterator entries(ToNative(prefix), error);
-    if (error)
-        return;
-    for (const std::filesystem::directory_iterator end; entries != end; entries.increment(error)) {
-        if (error)
-            break;
-        const std::string nativeName = entries->path().filename().string();
-        const QString name = QFile::decodeName(nativeName.c_str());
-        const QString fullPath = prefix + name;
-        std::error_code kindError;
-        if (entries->is_directory(kindError)) {
-            ScanFolderTree(fullPath, seen);
-            continue;
-        }
-        const auto dot = name.lastIndexOf(QLatin1Char('.'));
-        if (dot < 0)
-            continue;
-        if (name.mid(dot).toLower() == QStringLiteral(".pdf"))
-            ImportFile(fullPath);
-    }
+    talvore::ScanFolderForPdfs(ToNative(folder), [this](const std::string& path) {
+        ImportFile(QFile::decodeName(path.c_str()));
+    });
 }
 
 void FileList::DropFiles(const QStringList& paths) {

@@ -78,8 +78,6 @@ signals:
     void RowsChanged();
 
 private:
-    void ScanFolderTree(const QString& folder, std::vector<std::pair<uint64_t, uint64_t>>& seen);
-
     CheckBoxGrid* m_grid;
     QWidget* m_dialogParent;
     QStringList m_paths;

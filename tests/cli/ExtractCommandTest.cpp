@@ -1,5 +1,7 @@
 #include "cli/ExtractCommand.h"
 
+#include "convert/OutputFormats.h"
+
 #include "support/PdfWriter.h"
 
 #include <gtest/gtest.h>
@@ -71,8 +73,10 @@ TEST(ExtractCommandParsing, Formats) {
         {"bmp", 2}, {"gif", 3},     {"png", 4}, {"4", 4},   {"tif", 5},   {"tiff", 5},
         {"tga", 6}, {"pcx", 7},     {"7", 7},   {"8", -1},  {"webp", -1}, {"", -1},
     };
-    for (const auto& [text, mode] : cases)
-        EXPECT_EQ(ParseOutputFormat(text), mode) << text;
+    for (const auto& [text, mode] : cases) {
+        const OutputFormat* format = FindOutputFormat(std::string(text));
+        EXPECT_EQ(format ? format->Mode : -1, mode) << text;
+    }
 }
 
 TEST(ExtractCommandParsing, PageRanges) {
@@ -111,30 +115,17 @@ TEST(ExtractCommandParsing, OptionsFillTheSettingsRecord) {
     ExtractOptions options;
     int status = -1;
     ASSERT_TRUE(ParseExtractCommandLine(static_cast<int>(std::size(argv)), argv, options, &status));
-    EXPECT_EQ(options.Settings.ImagesFormat, OutputGif); // from the file
-    EXPECT_EQ(options.Settings.JpegQuality, 90);         // the option wins
-    EXPECT_EQ(options.Settings.JpegGrayScale, 0);
-    EXPECT_EQ(options.Settings.PageRange, 1);
-    EXPECT_EQ(options.Settings.StartPage, 2);
-    EXPECT_EQ(options.Settings.OpenResult, 1); // only --open opens a browser
-    ASSERT_EQ(options.Entries.size(), 2u);     // the same path once
-    EXPECT_EQ(options.Entries[1].Path, "b.pdf");
-    EXPECT_EQ(options.Entries[1].OwnerPassword, "o");
-}
-
-TEST(ExtractCommandParsing, RecursiveScanFindsPdfsOnce) {
-    TemporaryFolder folder;
-    std::filesystem::create_directories(folder / "a/b");
-    for (const char* name :
-         {"top.pdf", "a/UPPER.PDF", "a/b/deep.pdf", "a/notes.txt", "a/b/noext"}) {
-        ASSERT_TRUE(WriteWholeFile(folder / name, "x"));
-    }
-    std::filesystem::create_directory_symlink(folder.Path(), folder / "a/b/loop");
-    std::vector<std::string> paths;
-    ScanFolderForPdfs(folder.Path(), paths);
-    std::sort(paths.begin(), paths.end());
-    EXPECT_EQ(paths, (std::vector<std::string>{folder / "a/UPPER.PDF", folder / "a/b/deep.pdf",
-                                               folder / "top.pdf"}));
+    const ConversionSettings& parsed = options.Job.Settings();
+    EXPECT_EQ(parsed.ImagesFormat, OutputGif); // from the file
+    EXPECT_EQ(parsed.JpegQuality, 90);         // the option wins
+    EXPECT_EQ(parsed.JpegGrayScale, 0);
+    EXPECT_EQ(parsed.PageRange, 1);
+    EXPECT_EQ(parsed.StartPage, 2);
+    EXPECT_EQ(parsed.OpenResult, 1); // only --open opens a browser
+    const std::vector<RunEntry>& entries = options.Job.Entries();
+    ASSERT_EQ(entries.size(), 2u); // the same path once
+    EXPECT_EQ(entries[1].Path, "b.pdf");
+    EXPECT_EQ(entries[1].OwnerPassword, "o");
 }
 
 TEST(ExtractCommand, UsageErrorsAndHelp) {

@@ -37,6 +37,7 @@ public:
             stop->Set();
     }
     void DocumentFinished(const DocumentReport& report) override { reports.push_back(report); }
+    void CoreDiagnostic(const std::string& line) override { coreLines.push_back(line); }
 
     // Every caption call in order, "current: ..." or "total: ...".
     std::vector<std::string> Captions() const {
@@ -55,6 +56,7 @@ public:
     std::vector<std::string> openedFolders;
     std::vector<std::string> startedDocuments;
     std::vector<DocumentReport> reports;
+    std::vector<std::string> coreLines;
     // Stop Convert pressed while this document (1-based) is being processed.
     int stopWhenStarting = 0;
     std::shared_ptr<StopEvent> stop;

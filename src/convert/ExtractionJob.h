@@ -1,0 +1,61 @@
+// An extraction job, the one way both front ends start a run: gather the
+// inputs (PDF files with their passwords, folders whose PDFs join them),
+// run them, and read the summary and the exit status. The job never throws:
+// whatever escapes the run becomes a reported failure.
+//
+// Exit status: 0 every document extracted and every image written (and
+// converted); 1 a document was refused or broke off, an image failed, the
+// page range was beyond a document, or the run was stopped.
+#pragma once
+
+#include "convert/ConversionRun.h"
+#include "convert/RunObserver.h"
+#include "settings/ConversionSettings.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace talvore {
+
+inline constexpr int EXIT_EXTRACTED = 0;
+inline constexpr int EXIT_FAILED = 1;
+inline constexpr int EXIT_USAGE = 2;
+
+class ExtractionJob {
+public:
+    explicit ExtractionJob(ConversionSettings settings) : m_settings(std::move(settings)) {}
+
+    // A file named by the caller, taken as it is. The same path text twice
+    // is listed once.
+    void AddFile(const std::string& path, const std::string& ownerPassword = {},
+                 const std::string& userPassword = {});
+    // A row of the file list, kept as given (the list refuses duplicates
+    // itself).
+    void AddEntry(RunEntry entry);
+    // Every PDF of the folder's tree (ScanFolderForPdfs), with the passwords.
+    void AddFolder(const std::string& folder, const std::string& ownerPassword = {},
+                   const std::string& userPassword = {});
+
+    const std::vector<RunEntry>& Entries() const { return m_entries; }
+    const ConversionSettings& Settings() const { return m_settings; }
+    void SetInterpretEveryPage(bool every) { m_interpretEveryPage = every; }
+
+    // Runs every entry on the calling thread. An exception that escapes the
+    // run ends it and is told to the observer as a message.
+    const RunSummary& Run(RunObserver& observer, std::shared_ptr<StopEvent> stop);
+
+    const RunSummary& Summary() const { return m_summary; }
+    // Why the run broke off, when an exception ended it; empty otherwise.
+    const std::string& Failure() const { return m_failure; }
+    int ExitStatus() const;
+
+private:
+    ConversionSettings m_settings;
+    std::vector<RunEntry> m_entries;
+    bool m_interpretEveryPage = false;
+    RunSummary m_summary;
+    std::string m_failure;
+};
+
+} // namespace talvore
