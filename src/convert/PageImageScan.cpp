@@ -26,26 +26,35 @@ constexpr std::array<bool, 256> MakeSeparators() {
 }
 constexpr std::array<bool, 256> kSeparators = MakeSeparators();
 
-// A (form, inherited resources) pair is scanned once; a form without
-// resources of its own reads the ones it was called with.
+// The resources a content stream reads, innermost first: a name missing from
+// a form's own resources is looked up in the enclosing ones, down to the
+// page's, as the interpreter does.
+using ResourceChain = std::vector<Dict*>;
+
+// A (form, resource chain) pair is scanned once.
 struct VisitKey {
     int Num;
     int Gen;
-    const void* Resources;
+    std::vector<const void*> Chain;
     bool operator<(const VisitKey& other) const {
         if (Num != other.Num)
             return Num < other.Num;
         if (Gen != other.Gen)
             return Gen < other.Gen;
-        return std::less<const void*>()(Resources, other.Resources);
+        return Chain < other.Chain;
     }
 };
+
+// Beyond any sane nesting the interpreter gives up too; stay safe.
+constexpr int kMaxFormDepth = 64;
 
 class Scan {
 public:
     // Content may reach an image when it holds an inline image or names an
-    // image XObject (or a form or soft mask that reaches one).
-    bool ContentMayDrawImage(const std::vector<Stream*>& streams, Dict* resources, int depth) {
+    // image XObject (or a form or soft mask that reaches one) in any of the
+    // resources it can read.
+    bool ContentMayDrawImage(const std::vector<Stream*>& streams, const ResourceChain& chain,
+                             int depth) {
         ContentScanner scanner;
         std::array<unsigned char, 16 * 1024> buffer;
         for (Stream* stream : streams) {
@@ -63,34 +72,41 @@ public:
         scanner.Finish();
         if (scanner.HasInlineImage())
             return true;
-        if (!resources)
-            return false;
-        return NamedResourcesMayDrawImage(scanner, resources, depth);
+        for (Dict* resources : chain) {
+            if (NamedResourcesMayDrawImage(scanner, resources, chain, depth))
+                return true;
+        }
+        return false;
     }
 
-    bool FormMayDrawImage(const Object& formRef, const Object& form, Dict* inherited, int depth) {
+    // A form reads its own resources first, then the enclosing chain.
+    bool FormMayDrawImage(const Object& formRef, const Object& form, const ResourceChain& outer,
+                          int depth) {
         if (!form.isStream())
             return false;
         Dict* dict = form.streamGetDict();
         const Object subtype = dict->lookup("Subtype");
         if (subtype.isName("Image"))
             return true;
-        if (!subtype.isName("Form"))
+        // The interpreter draws a stream without /Subtype as a form too.
+        if (!subtype.isName("Form") && !subtype.isNull())
             return false;
-        // Beyond any sane nesting the interpreter gives up too; stay safe.
-        if (depth > 64)
+        if (depth > kMaxFormDepth)
             return true;
-        Object ownResources = dict->lookup("Resources");
-        Dict* resources = ownResources.isDict() ? ownResources.getDict() : inherited;
+        const Object ownResources = dict->lookup("Resources");
+        ResourceChain chain;
+        if (ownResources.isDict())
+            chain.push_back(ownResources.getDict());
+        chain.insert(chain.end(), outer.begin(), outer.end());
         if (formRef.isRef()) {
             const Ref ref = formRef.getRef();
-            if (!m_visited.insert({ref.num, ref.gen, resources}).second)
+            if (!m_visited.insert({ref.num, ref.gen, {chain.begin(), chain.end()}}).second)
                 return false;
         }
-        return ContentMayDrawImage({form.getStream()}, resources, depth + 1);
+        return ContentMayDrawImage({form.getStream()}, chain, depth + 1);
     }
 
-    bool AppearanceMayDrawImage(const Object& appearance, Dict* pageResources) {
+    bool AppearanceMayDrawImage(const Object& appearance, const ResourceChain& page) {
         if (!appearance.isDict())
             return false;
         Dict* kinds = appearance.getDict();
@@ -98,14 +114,14 @@ public:
             const Object& entryRef = kinds->getValNF(i);
             const Object entry = kinds->getVal(i);
             if (entry.isStream()) {
-                if (FormMayDrawImage(entryRef, entry, pageResources, 0))
+                if (FormMayDrawImage(entryRef, entry, page, 0))
                     return true;
             } else if (entry.isDict()) {
                 Dict* states = entry.getDict();
                 for (int j = 0; j < states->getLength(); ++j) {
                     const Object& stateRef = states->getValNF(j);
                     const Object state = states->getVal(j);
-                    if (FormMayDrawImage(stateRef, state, pageResources, 0))
+                    if (FormMayDrawImage(stateRef, state, page, 0))
                         return true;
                 }
             }
@@ -114,7 +130,8 @@ public:
     }
 
 private:
-    bool NamedResourcesMayDrawImage(const ContentScanner& scanner, Dict* resources, int depth) {
+    bool NamedResourcesMayDrawImage(const ContentScanner& scanner, Dict* resources,
+                                    const ResourceChain& chain, int depth) {
         const Object xobjects = resources->lookup("XObject");
         if (xobjects.isDict()) {
             Dict* dict = xobjects.getDict();
@@ -123,11 +140,12 @@ private:
                     continue;
                 const Object& ref = dict->getValNF(i);
                 const Object xobject = dict->getVal(i);
-                if (FormMayDrawImage(ref, xobject, resources, depth))
+                if (FormMayDrawImage(ref, xobject, chain, depth))
                     return true;
             }
         }
-        // A graphics state's soft mask is a group drawn through the device.
+        // A graphics state's soft mask is a group drawn through the device,
+        // with the resources of the content that sets the state around it.
         const Object states = resources->lookup("ExtGState");
         if (states.isDict()) {
             Dict* dict = states.getDict();
@@ -142,7 +160,7 @@ private:
                     continue;
                 const Object& groupRef = softMask.getDict()->lookupNF("G");
                 const Object group = softMask.dictLookup("G");
-                if (FormMayDrawImage(groupRef, group, resources, depth))
+                if (FormMayDrawImage(groupRef, group, chain, depth))
                     return true;
             }
         }
@@ -201,7 +219,9 @@ bool PageMayDrawImage(PDFDoc& doc, int pageNumber) {
     if (!page)
         return true; // let the interpreter report it
     Scan scan;
-    Dict* resources = page->getResourceDict();
+    ResourceChain resources;
+    if (Dict* pageResources = page->getResourceDict())
+        resources.push_back(pageResources);
 
     const Object contents = page->getContents();
     std::vector<Stream*> streams;

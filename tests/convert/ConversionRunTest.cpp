@@ -1,5 +1,6 @@
 #include "convert/ConversionRun.h"
 
+#include "support/PdfCases.h"
 #include "support/PdfWriter.h"
 #include "support/RecordingObserver.h"
 
@@ -387,6 +388,34 @@ TEST_F(ConversionRunTest, OneSetOfCoreParametersForEveryThread) {
     EXPECT_EQ(globalParams.get(), first);
     EXPECT_EQ(ListFolder(folder / "a").size(), 3u);
     EXPECT_EQ(ListFolder(folder / "b").size(), 3u);
+}
+
+TEST_F(ConversionRunTest, PageSkipNeverDropsAnImage) {
+    // Every way a resource is found, against interpreting every page: the
+    // same files, byte for byte, and the one image wherever its name lives.
+    for (const GeneratedPdf& pdf : ResourceLookupCases()) {
+        SCOPED_TRACE(pdf.Name);
+        TemporaryFolder f;
+        ASSERT_TRUE(WriteWholeFile(f / "case.pdf", pdf.Bytes));
+        auto run = [&](bool every) {
+            const std::string out = f / (every ? "every" : "skip");
+            std::filesystem::create_directory(out);
+            ConversionSettings settings = RawSettings();
+            settings.OutputDirectory = out;
+            RecordingObserver observer;
+            ConversionRun conversion({Entry(f / "case.pdf")}, settings, observer, nullptr);
+            conversion.SetInterpretEveryPage(every);
+            conversion.Run();
+            return out;
+        };
+        const std::string every = run(true);
+        const std::string skip = run(false);
+        const std::vector<std::string> files = ListFolder(every);
+        EXPECT_EQ(files.size(), pdf.Name.find("nowhere") == std::string::npos ? 1u : 0u);
+        ASSERT_EQ(ListFolder(skip), files);
+        for (const std::string& name : files)
+            EXPECT_EQ(ReadWholeFile(skip + "/" + name), ReadWholeFile(every + "/" + name));
+    }
 }
 
 } // namespace

@@ -188,12 +188,13 @@ int PdfWriter::AddPageWithContents(const std::vector<std::string>& contents,
 std::string PdfWriter::Build(int minorVersion) const {
     std::vector<std::string> objects = m_objects;
     objects[static_cast<size_t>(m_catalog - 1)] =
-        "<< /Type /Catalog /Pages " + std::to_string(m_pages) + " 0 R >>";
+        "<< /Type /Catalog /Pages " + std::to_string(m_pages) + " 0 R " + m_catalogEntries + " >>";
     std::string kids;
     for (int kid : m_kids)
         kids += std::to_string(kid) + " 0 R ";
-    objects[static_cast<size_t>(m_pages - 1)] =
-        "<< /Type /Pages /Kids [ " + kids + "] /Count " + std::to_string(m_kids.size()) + " >>";
+    objects[static_cast<size_t>(m_pages - 1)] = "<< /Type /Pages /Kids [ " + kids + "] /Count " +
+                                                std::to_string(m_kids.size()) + " " +
+                                                m_pagesEntries + " >>";
 
     std::string out = "%PDF-1." + std::to_string(minorVersion) + "\n%\xE2\xE3\xCF\xD3\n";
     std::vector<size_t> offsets(objects.size(), 0);

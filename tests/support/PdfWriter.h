@@ -55,6 +55,11 @@ public:
     int AddPageWithContents(const std::vector<std::string>& contents, const std::string& resources,
                             const std::string& extra = "");
 
+    // Entries added to the page tree's root ("/Resources << ... >>", which
+    // pages without their own inherit) and to the catalog.
+    void SetPagesEntries(const std::string& entries) { m_pagesEntries = entries; }
+    void SetCatalogEntries(const std::string& entries) { m_catalogEntries = entries; }
+
     // The whole file, version header "%PDF-1.<minor>".
     std::string Build(int minorVersion = 4) const;
     bool WriteFile(const std::string& path, int minorVersion = 4) const;
@@ -64,6 +69,8 @@ private:
     int m_pages = 0;
     int m_catalog = 0;
     std::vector<int> m_kids;
+    std::string m_pagesEntries;
+    std::string m_catalogEntries;
 };
 
 // "<< /XObject << /Im0 5 0 R /Im1 6 0 R >> >>" from names and objects;

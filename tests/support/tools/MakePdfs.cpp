@@ -3,6 +3,8 @@
 //   talvore-make-pdfs sample OUT.pdf
 //   talvore-make-pdfs bench-set DIR [FILES [PAGES]]  (default 10 x 20 pages)
 //   talvore-make-pdfs manual OUT.pdf [PAGES [FONT.ttf]] (text-heavy, few images)
+//   talvore-make-pdfs cases DIR  (the generated case families, for fuzz seeds)
+#include "support/PdfCases.h"
 #include "support/PdfWriter.h"
 
 #include <cstdio>
@@ -176,6 +178,14 @@ int Manual(const std::string& out, int pages, const std::string& fontFile) {
     return writer.WriteFile(out) ? 0 : 1;
 }
 
+int Cases(const std::string& folder) {
+    for (const GeneratedPdf& pdf : ResourceLookupCases()) {
+        if (!WriteWholeFile(folder + "/" + pdf.Name + ".pdf", pdf.Bytes))
+            return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -189,8 +199,11 @@ int main(int argc, char** argv) {
     if (mode == "manual" && argc >= 3) {
         return Manual(argv[2], argc > 3 ? std::atoi(argv[3]) : 1000, argc > 4 ? argv[4] : "");
     }
+    if (mode == "cases" && argc == 3)
+        return Cases(argv[2]);
     std::fprintf(stderr, "usage: talvore-make-pdfs sample OUT.pdf\n"
                          "       talvore-make-pdfs bench-set DIR [FILES [PAGES]]\n"
-                         "       talvore-make-pdfs manual OUT.pdf [PAGES [FONT.ttf]]\n");
+                         "       talvore-make-pdfs manual OUT.pdf [PAGES [FONT.ttf]]\n"
+                         "       talvore-make-pdfs cases DIR\n");
     return 2;
 }
