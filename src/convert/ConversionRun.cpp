@@ -1,13 +1,16 @@
 #include "convert/ConversionRun.h"
 
+#include "convert/ConversionPool.h"
 #include "convert/ExtractedImageConverter.h"
 #include "convert/ImageDumpOutputDev.h"
 #include "convert/PageImageScan.h"
 #include "convert/PathParts.h"
 
+#include <Error.h>
 #include <PDFDoc.h>
 #include <goo/GooString.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <exception>
@@ -120,19 +123,31 @@ bool ConversionRun::RunDocument(int index, DocumentReport& report) {
     if (!PlaceOutput(entry, output, report))
         return true;
 
-    ImageDumpOutputDev device(output.FileRoot, m_settings.ImagesFormat != OutputRaw);
+    // In the converting modes the images go to the pool in memory and are
+    // converted while the device goes on with the next pages.
+    const bool converting = m_settings.ImagesFormat != OutputRaw;
+    std::unique_ptr<ConversionPool> pool;
+    if (converting)
+        pool = std::make_unique<ConversionPool>(m_settings, m_threads);
+    ImageDumpOutputDev device(output.FileRoot, converting, IMAGE_FILE_MAX_BYTES, pool.get());
     if (device.isOk())
         DumpPages(*document, range, device, index, report);
-    report.ImagesWritten = static_cast<int>(device.WrittenFiles().size());
+    report.ImagesWritten = static_cast<int>(device.WrittenFiles().size()) + device.HandedImages();
     report.ImagesFailed = device.FailedImages();
-    for (const ImageFailure& failure : device.Failures())
-        report.Failures.push_back(failure.Path + ": " + failure.Reason);
     m_summary.ImagesWritten += report.ImagesWritten;
     m_summary.ImagesFailed += report.ImagesFailed;
     ++m_summary.Documents;
 
-    if (m_settings.ImagesFormat != OutputRaw)
-        ConvertDumped(device, report);
+    std::vector<std::pair<int, std::string>> failures;
+    for (const ImageFailure& failure : device.Failures())
+        failures.emplace_back(failure.Number, failure.Path + ": " + failure.Reason);
+    if (converting)
+        ConvertDumped(device, *pool, report, failures);
+    // In the order the images were met, whichever step failed them.
+    std::stable_sort(failures.begin(), failures.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (auto& failure : failures)
+        report.Failures.push_back(std::move(failure.second));
     return true;
 }
 
@@ -208,10 +223,27 @@ void ConversionRun::DumpPages(PDFDoc& document, PageRange range, ImageDumpOutput
     }
 }
 
-void ConversionRun::ConvertDumped(const ImageDumpOutputDev& device, DocumentReport& report) {
+void ConversionRun::ConvertDumped(const ImageDumpOutputDev& device, ConversionPool& pool,
+                                  DocumentReport& report,
+                                  std::vector<std::pair<int, std::string>>& failures) {
     m_observer.SetTotalCaption("Images Coverting");
-    // Only what this document's device wrote: files that were in the folder
-    // before are not ours to convert.
+    for (const PooledOutcome& done : pool.Drain()) {
+        const ConversionOutcome& outcome = done.Outcome;
+        if (outcome.Converted)
+            continue;
+        ++report.ConversionFailures;
+        std::string text = done.IntermediatePath + ": " + outcome.Error;
+        if (!outcome.IntermediateWritten) {
+            // The file the device would have written could not be made
+            // either: said as the device says it.
+            error(errIO, -1, "Couldn't open image file '{0:s}'", done.IntermediatePath.c_str());
+            if (outcome.IntermediateError != outcome.Error)
+                text += "; the image could not be kept: " + outcome.IntermediateError;
+        }
+        failures.emplace_back(done.Number, std::move(text));
+    }
+    // Images too large to hold in memory were written as files: they take
+    // the file's way, and keep their file when that fails too.
     for (const DumpedFile& file : device.WrittenFiles()) {
         if (file.Kind == DumpKind::Jpeg)
             continue;
@@ -219,7 +251,7 @@ void ConversionRun::ConvertDumped(const ImageDumpOutputDev& device, DocumentRepo
             file.Path, m_settings.ImagesFormat, m_settings.JpegQuality, m_settings.JpegGrayScale);
         if (!outcome.Converted) {
             ++report.ConversionFailures;
-            report.Failures.push_back(file.Path + ": " + outcome.Error);
+            failures.emplace_back(file.Number, file.Path + ": " + outcome.Error);
         }
     }
     m_summary.ConversionFailures += report.ConversionFailures;

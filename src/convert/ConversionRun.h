@@ -31,6 +31,7 @@ class PDFDoc;
 
 namespace talvore {
 
+class ConversionPool;
 class ImageDumpOutputDev;
 
 // One ticked row of the file list, taken when the run starts.
@@ -68,6 +69,9 @@ public:
     // Interpret every page, also those that can reach no image. The output
     // is the same either way; this only costs time (for measurements).
     void SetInterpretEveryPage(bool every) { m_interpretEveryPage = every; }
+    // Conversion threads; 0 (the default) means one per core. The files do
+    // not depend on it.
+    void SetThreads(unsigned threads) { m_threads = threads; }
 
 private:
     // Where one document's files go.
@@ -89,7 +93,8 @@ private:
     bool PlaceOutput(const RunEntry& entry, Output& output, DocumentReport& report);
     void DumpPages(PDFDoc& document, PageRange range, ImageDumpOutputDev& device, int index,
                    DocumentReport& report);
-    void ConvertDumped(const ImageDumpOutputDev& device, DocumentReport& report);
+    void ConvertDumped(const ImageDumpOutputDev& device, ConversionPool& pool,
+                       DocumentReport& report, std::vector<std::pair<int, std::string>>& failures);
     void FinishDocument(int index, DocumentReport& report);
     void Refuse(const std::string& message, DocumentReport& report);
 
@@ -98,6 +103,7 @@ private:
     RunObserver& m_observer;
     std::shared_ptr<StopEvent> m_stop;
     bool m_interpretEveryPage = false;
+    unsigned m_threads = 0;
     RunSummary m_summary;
 };
 

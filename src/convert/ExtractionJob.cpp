@@ -37,6 +37,7 @@ const RunSummary& ExtractionJob::Run(RunObserver& observer, std::shared_ptr<Stop
     try {
         ConversionRun run(m_entries, m_settings, observer, std::move(stop));
         run.SetInterpretEveryPage(m_interpretEveryPage);
+        run.SetThreads(m_threads);
         m_summary = run.Run();
     } catch (const std::exception& broken) {
         m_failure = broken.what();

@@ -40,6 +40,8 @@ public:
     const std::vector<RunEntry>& Entries() const { return m_entries; }
     const ConversionSettings& Settings() const { return m_settings; }
     void SetInterpretEveryPage(bool every) { m_interpretEveryPage = every; }
+    // Conversion threads; 0 means one per core.
+    void SetThreads(unsigned threads) { m_threads = threads; }
 
     // Runs every entry on the calling thread. An exception that escapes the
     // run ends it and is told to the observer as a message.
@@ -54,6 +56,7 @@ private:
     ConversionSettings m_settings;
     std::vector<RunEntry> m_entries;
     bool m_interpretEveryPage = false;
+    unsigned m_threads = 0;
     RunSummary m_summary;
     std::string m_failure;
 };

@@ -1,6 +1,8 @@
 #include "convert/ImageDumpOutputDev.h"
 
+#include "convert/OutputFile.h"
 #include "image/CheckedMath.h"
+#include "image/RasterImage.h"
 
 #include <Error.h>
 #include <GfxState.h>
@@ -11,12 +13,25 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <unistd.h>
 #include <utility>
 
 namespace talvore {
+
+// Where one image's bytes go while it is dumped: its intermediate file, or
+// memory. Both can go back to a position, for a second pass through the
+// core after the fast inflater gave up.
+class DumpTarget {
+public:
+    virtual ~DumpTarget() = default;
+    virtual bool Write(const void* data, size_t size) = 0;
+    virtual bool Rewind(size_t position) = 0;
+    virtual size_t Position() const = 0;
+};
+
 namespace {
 
 constexpr size_t kCopyBlock = 64 * 1024;
@@ -110,12 +125,6 @@ private:
     bool m_failed = false;
 };
 
-// Back to just after the header, for a second pass through the core.
-bool Rewind(FILE* file, long position) {
-    return position >= 0 && std::fflush(file) == 0 && ftruncate(fileno(file), position) == 0 &&
-           std::fseek(file, position, SEEK_SET) == 0;
-}
-
 std::string LimitText(uint64_t limit) {
     return "the file would exceed the limit of " + std::to_string(limit) + " bytes";
 }
@@ -131,12 +140,107 @@ uint8_t ToByte(GfxColorComp component) {
     return static_cast<uint8_t>(value);
 }
 
+class FileTarget : public DumpTarget {
+public:
+    explicit FileTarget(FILE* stream) : m_stream(stream) {}
+    bool Write(const void* data, size_t size) override {
+        m_position += size;
+        return std::fwrite(data, 1, size, m_stream) == size;
+    }
+    bool Rewind(size_t position) override {
+        m_position = position;
+        return std::fflush(m_stream) == 0 &&
+               ftruncate(fileno(m_stream), static_cast<off_t>(position)) == 0 &&
+               std::fseek(m_stream, static_cast<long>(position), SEEK_SET) == 0;
+    }
+    size_t Position() const override { return m_position; }
+
+private:
+    FILE* m_stream;
+    size_t m_position = 0;
+};
+
+class MemoryTarget : public DumpTarget {
+public:
+    MemoryTarget(std::vector<uint8_t>& bytes, size_t expected) : m_bytes(bytes) {
+        m_bytes.reserve(expected);
+    }
+    bool Write(const void* data, size_t size) override {
+        const auto* bytes = static_cast<const uint8_t*>(data);
+        m_bytes.insert(m_bytes.end(), bytes, bytes + size);
+        return true;
+    }
+    bool Rewind(size_t position) override {
+        m_bytes.resize(std::min(position, m_bytes.size()));
+        return true;
+    }
+    size_t Position() const override { return m_bytes.size(); }
+
+private:
+    std::vector<uint8_t>& m_bytes;
+};
+
+bool WriteText(DumpTarget& target, const char* format, int width, int height) {
+    char text[64];
+    const int length = std::snprintf(text, sizeof text, format, width, height);
+    return length > 0 && target.Write(text, static_cast<size_t>(length));
+}
+
+// How a non-stencil image is dumped.
+enum class Form {
+    Pbm, // its packed bits, exclusive-ored with the mask
+    Ppm, // RGB through the colour map
+};
+
+// What the colour map makes of each value of a 1-component pixel, and of
+// each component of a DeviceRGB pixel: exact tables, since the core
+// converts those without regard to the other components.
+struct ColourTable {
+    enum class Path { Table1, TableRgb, PerPixel } path = Path::PerPixel;
+    std::array<std::array<uint8_t, 3>, 256> entries{};
+    // Every entry a grey: the picture is grey whatever its pixels.
+    bool grey = false;
+};
+
+ColourTable MakeColourTable(GfxImageColorMap* colorMap) {
+    ColourTable table;
+    const int comps = colorMap->getNumPixelComps();
+    const int bits = colorMap->getBits();
+    if (bits < 1 || bits > 8 ||
+        !(comps == 1 || (comps == 3 && colorMap->getColorSpace()->getMode() == csDeviceRGB)))
+        return table;
+    const int values = 1 << bits;
+    table.grey = comps == 1;
+    for (int v = 0; v < values; ++v) {
+        const unsigned char pixel[3] = {static_cast<unsigned char>(v),
+                                        static_cast<unsigned char>(v),
+                                        static_cast<unsigned char>(v)};
+        GfxRGB rgb;
+        colorMap->getRGB(pixel, &rgb);
+        table.entries[v] = {ToByte(rgb.r), ToByte(rgb.g), ToByte(rgb.b)};
+        table.grey = table.grey && table.entries[v][0] == table.entries[v][1] &&
+                     table.entries[v][1] == table.entries[v][2];
+    }
+    table.path = comps == 1 ? ColourTable::Path::Table1 : ColourTable::Path::TableRgb;
+    return table;
+}
+
+// The pixel area RasterImage would allocate for the intermediate file is
+// within its limit: only then is it worth holding in memory.
+bool FitsRasterLimit(int width, int height, uint64_t bits) {
+    uint64_t area = 0;
+    return CheckedMul(uint64_t(width) * uint64_t(height), bits, &area) &&
+           area / 8 <= RASTER_MAX_MEMORY;
+}
+
 } // namespace
 
+ImageSink::~ImageSink() = default;
+
 ImageDumpOutputDev::ImageDumpOutputDev(std::string fileRoot, bool jpegPassthrough,
-                                       uint64_t maxFileBytes)
+                                       uint64_t maxFileBytes, ImageSink* sink)
     : m_fileRoot(std::move(fileRoot)), m_jpegPassthrough(jpegPassthrough),
-      m_maxFileBytes(maxFileBytes) {
+      m_maxFileBytes(maxFileBytes), m_sink(sink) {
     m_fileName.reserve(m_fileRoot.size() + 20);
 }
 
@@ -153,19 +257,7 @@ void ImageDumpOutputDev::FormName(const char* extension) {
 
 void ImageDumpOutputDev::Fail(const char* coreFormat, std::string reason) {
     error(errIO, -1, coreFormat, m_fileName.c_str());
-    m_failures.push_back({m_fileName, std::move(reason)});
-}
-
-FILE* ImageDumpOutputDev::OpenNext(const char* extension) {
-    FormName(extension);
-    FILE* file = std::fopen(m_fileName.c_str(), "wb");
-    if (!file) {
-        Fail("Couldn't open image file '{0:s}'",
-             std::string("cannot create the file: ") + std::strerror(errno));
-        return nullptr;
-    }
-    static_cast<void>(std::setvbuf(file, nullptr, _IOFBF, 256 * 1024));
-    return file;
+    m_failures.push_back({m_imageCounter - 1, m_fileName, std::move(reason)});
 }
 
 bool ImageDumpOutputDev::RefuseTooLarge(const char* extension, uint64_t fileBytes) {
@@ -174,39 +266,44 @@ bool ImageDumpOutputDev::RefuseTooLarge(const char* extension, uint64_t fileByte
     FormName(extension);
     error(errIO, -1, "Image file '{0:s}' would exceed the limit of {1:ulld} bytes; image skipped",
           m_fileName.c_str(), static_cast<unsigned long long>(m_maxFileBytes));
-    m_failures.push_back({m_fileName, LimitText(m_maxFileBytes)});
+    m_failures.push_back({m_imageCounter - 1, m_fileName, LimitText(m_maxFileBytes)});
     return true;
 }
 
-void ImageDumpOutputDev::Finish(FILE* file, bool written, DumpKind kind) {
-    // A failed write leaves its reason in errno, unless the data itself was
-    // at fault (the core could not decode it).
-    const int writeError = std::ferror(file) ? errno : 0;
-    const bool closed = std::fclose(file) == 0;
-    const int closeError = closed ? 0 : errno;
-    if (written && closed) {
-        m_written.push_back({m_fileName, kind});
+bool ImageDumpOutputDev::OpenFile(OutputFile& file) {
+    if (file.Create(m_fileName))
+        return true;
+    Fail("Couldn't open image file '{0:s}'", file.Error());
+    return false;
+}
+
+void ImageDumpOutputDev::FinishFile(OutputFile& file, bool dumped, DumpKind kind) {
+    // A failed write leaves the stream's error set, for the commit to say
+    // why; without one the data itself was at fault.
+    if (!dumped && !std::ferror(file.Stream())) {
+        file.Abandon();
+        Fail("Couldn't write image file '{0:s}'", "the image data cannot be decoded");
         return;
     }
-    std::remove(m_fileName.c_str());
-    const int reason = writeError ? writeError : closeError;
-    Fail("Couldn't write image file '{0:s}'",
-         reason ? std::string("cannot write the file: ") + std::strerror(reason)
-                : std::string("the image data cannot be decoded"));
+    if (!file.Commit()) {
+        Fail("Couldn't write image file '{0:s}'", file.Error());
+        return;
+    }
+    m_written.push_back({m_fileName, kind, m_imageCounter - 1});
 }
 
 void ImageDumpOutputDev::DumpRawJpeg(Stream* str) {
-    FILE* file = OpenNext(".jpg");
-    if (!file)
+    FormName(".jpg");
+    OutputFile file;
+    if (!OpenFile(file))
         return;
     Stream* raw = str->getNextStream();
     if (!raw) {
-        Finish(file, false, DumpKind::Jpeg);
+        FinishFile(file, false, DumpKind::Jpeg);
         return;
     }
     std::unique_ptr<unsigned char[]> buffer(new unsigned char[kCopyBlock]);
     uint64_t total = 0;
-    bool ok = true;
     raw->reset();
     for (;;) {
         const int got = raw->doGetChars(static_cast<int>(kCopyBlock), buffer.get());
@@ -216,34 +313,35 @@ void ImageDumpOutputDev::DumpRawJpeg(Stream* str) {
         if (total > m_maxFileBytes) {
             // Only a decompressing filter beneath DCT gets here (a bomb).
             raw->close();
-            std::fclose(file);
-            std::remove(m_fileName.c_str());
+            file.Abandon();
             error(errIO, -1,
                   "Image file '{0:s}' would exceed the limit of {1:ulld} bytes; image skipped",
                   m_fileName.c_str(), static_cast<unsigned long long>(m_maxFileBytes));
-            m_failures.push_back({m_fileName, LimitText(m_maxFileBytes)});
+            m_failures.push_back({m_imageCounter - 1, m_fileName, LimitText(m_maxFileBytes)});
             return;
         }
-        ok = ok && std::fwrite(buffer.get(), 1, static_cast<size_t>(got), file) ==
-                       static_cast<size_t>(got);
+        static_cast<void>(std::fwrite(buffer.get(), 1, static_cast<size_t>(got), file.Stream()));
     }
     raw->close();
-    Finish(file, ok, DumpKind::Jpeg);
+    FinishFile(file, true, DumpKind::Jpeg);
 }
 
-bool ImageDumpOutputDev::WritePackedBits(FILE* file, Stream* str, int width, int height,
-                                         uint8_t xorMask, bool inlineImg) {
+bool ImageDumpOutputDev::DumpPackedBits(DumpTarget& target, Stream* str, int width, int height,
+                                        uint8_t xorMask, bool inlineImg) {
     const size_t rowBytes = (static_cast<size_t>(width) + 7) / 8;
     const uint64_t total = uint64_t(rowBytes) * uint64_t(height); // checked by the caller
     // What a missing byte becomes: end of stream exclusive-ored with the mask.
     const uint8_t padding = static_cast<uint8_t>(0xFF ^ xorMask);
     std::unique_ptr<unsigned char[]> buffer(new unsigned char[kCopyBlock]);
-    bool ok = std::fprintf(file, "P4\n%d %d\n", width, height) > 0;
+    if (!WriteText(target, "P4\n%d %d\n", width, height))
+        return false;
+    const size_t dataStart = target.Position();
+    bool ok = true;
 
     auto copy = [&](auto&& read) {
         uint64_t left = total;
         bool ended = false;
-        while (left > 0) {
+        while (left > 0 && ok) {
             const size_t want = static_cast<size_t>(std::min<uint64_t>(left, kCopyBlock));
             const size_t got = ended ? 0 : read(buffer.get(), want);
             if (got < want)
@@ -253,22 +351,21 @@ bool ImageDumpOutputDev::WritePackedBits(FILE* file, Stream* str, int width, int
                     buffer[i] ^= xorMask;
             }
             std::memset(buffer.get() + got, padding, want - got);
-            ok = ok && std::fwrite(buffer.get(), 1, want, file) == want;
+            ok = target.Write(buffer.get(), want);
             left -= want;
         }
     };
 
     if (FastInflate::Applies(str, inlineImg)) {
-        const long dataStart = std::ftell(file);
         bool failed = false;
         {
             FastInflate inflater(str);
             copy([&](unsigned char* out, size_t size) { return inflater.Read(out, size); });
             failed = inflater.Failed();
         }
-        if (!failed)
+        if (!failed || !ok)
             return ok;
-        if (!Rewind(file, dataStart))
+        if (!target.Rewind(dataStart))
             return false;
     }
     str->reset();
@@ -280,42 +377,32 @@ bool ImageDumpOutputDev::WritePackedBits(FILE* file, Stream* str, int width, int
     return ok;
 }
 
-bool ImageDumpOutputDev::WriteRgb(FILE* file, Stream* str, int width, int height,
-                                  GfxImageColorMap* colorMap, bool inlineImg) {
+bool ImageDumpOutputDev::DumpColours(DumpTarget& target, Stream* str, int width, int height,
+                                     GfxImageColorMap* colorMap, bool inlineImg, bool grey) {
     const int comps = colorMap->getNumPixelComps();
     const int bits = colorMap->getBits();
-    bool ok = std::fprintf(file, "P6\n%d %d\n255\n", width, height) > 0;
+    // Grey pictures in memory keep one sample a pixel; the file has three.
+    const ColourTable table = MakeColourTable(colorMap);
+    const size_t outBytes = grey ? 1 : 3;
+    if (!grey && !WriteText(target, "P6\n%d %d\n255\n", width, height))
+        return false;
+    const size_t dataStart = target.Position();
+    const size_t rowBytes = static_cast<size_t>(width) * outBytes;
 
-    // Exact shortcuts: a 1-component pixel's colour depends on its one value,
-    // and DeviceRGB converts each component on its own, so a table filled by
-    // the core's own conversion gives the same bytes as asking per pixel.
-    enum class Path { Table1, TableRgb, PerPixel } path = Path::PerPixel;
-    std::array<std::array<uint8_t, 3>, 256> table{};
-    if (bits >= 1 && bits <= 8 &&
-        (comps == 1 || (comps == 3 && colorMap->getColorSpace()->getMode() == csDeviceRGB))) {
-        const int values = 1 << bits;
-        for (int v = 0; v < values; ++v) {
-            const unsigned char pixel[3] = {static_cast<unsigned char>(v),
-                                            static_cast<unsigned char>(v),
-                                            static_cast<unsigned char>(v)};
-            GfxRGB rgb;
-            colorMap->getRGB(pixel, &rgb);
-            table[v] = {ToByte(rgb.r), ToByte(rgb.g), ToByte(rgb.b)};
-        }
-        path = comps == 1 ? Path::Table1 : Path::TableRgb;
-    }
-
-    std::unique_ptr<uint8_t[]> row(new uint8_t[static_cast<size_t>(width) * 3]);
+    std::unique_ptr<uint8_t[]> row(new uint8_t[rowBytes]);
     auto convertRow = [&](const unsigned char* line) {
         uint8_t* out = row.get();
-        if (path == Path::Table1) {
+        if (grey) {
+            for (int x = 0; x < width; ++x)
+                out[x] = table.entries[line[x]][0];
+        } else if (table.path == ColourTable::Path::Table1) {
             for (int x = 0; x < width; ++x, out += 3)
-                std::memcpy(out, table[line[x]].data(), 3);
+                std::memcpy(out, table.entries[line[x]].data(), 3);
         } else {
             for (int x = 0; x < width; ++x, out += 3, line += 3) {
-                out[0] = table[line[0]][0];
-                out[1] = table[line[1]][1];
-                out[2] = table[line[2]][2];
+                out[0] = table.entries[line[0]][0];
+                out[1] = table.entries[line[1]][1];
+                out[2] = table.entries[line[2]][2];
             }
         }
     };
@@ -323,26 +410,25 @@ bool ImageDumpOutputDev::WriteRgb(FILE* file, Stream* str, int width, int height
     // 8-bit samples are the decoded bytes themselves, row after row; a
     // missing byte reads as end of stream (0xFF), as the core's image
     // stream has it.
-    if (bits == 8 && path != Path::PerPixel && FastInflate::Applies(str, inlineImg)) {
-        const long dataStart = std::ftell(file);
+    if (bits == 8 && table.path != ColourTable::Path::PerPixel &&
+        FastInflate::Applies(str, inlineImg)) {
         const size_t lineBytes = static_cast<size_t>(width) * static_cast<size_t>(comps);
         std::unique_ptr<unsigned char[]> line(new unsigned char[lineBytes]);
         bool failed = false;
-        bool written = ok;
+        bool written = true;
         {
             FastInflate inflater(str);
-            for (int y = 0; y < height && !failed; ++y) {
+            for (int y = 0; y < height && !failed && written; ++y) {
                 const size_t got = inflater.Read(line.get(), lineBytes);
                 failed = inflater.Failed();
                 std::memset(line.get() + got, 0xFF, lineBytes - got);
                 convertRow(line.get());
-                written = written &&
-                          std::fwrite(row.get(), 1, width * size_t{3}, file) == width * size_t{3};
+                written = target.Write(row.get(), rowBytes);
             }
         }
-        if (!failed)
+        if (!failed || !written)
             return written;
-        if (!Rewind(file, dataStart))
+        if (!target.Rewind(dataStart))
             return false;
     }
 
@@ -351,7 +437,8 @@ bool ImageDumpOutputDev::WriteRgb(FILE* file, Stream* str, int width, int height
     std::array<unsigned char, gfxColorMaxComps> last{};
     std::array<uint8_t, 3> lastRgb{};
     bool haveLast = false;
-    for (int y = 0; y < height; ++y) {
+    bool ok = true;
+    for (int y = 0; y < height && ok; ++y) {
         const unsigned char* line = image.getLine();
         if (!line) {
             // The core could not set up the row buffers (absurd width).
@@ -359,7 +446,7 @@ bool ImageDumpOutputDev::WriteRgb(FILE* file, Stream* str, int width, int height
             break;
         }
         uint8_t* out = row.get();
-        if (path != Path::PerPixel) {
+        if (table.path != ColourTable::Path::PerPixel) {
             convertRow(line);
         } else {
             for (int x = 0; x < width; ++x, out += 3, line += comps) {
@@ -374,11 +461,39 @@ bool ImageDumpOutputDev::WriteRgb(FILE* file, Stream* str, int width, int height
                 std::memcpy(out, lastRgb.data(), 3);
             }
         }
-        ok = ok && std::fwrite(row.get(), 1, static_cast<size_t>(width) * 3, file) ==
-                       static_cast<size_t>(width) * 3;
+        ok = target.Write(row.get(), rowBytes);
     }
     image.close();
     return ok;
+}
+
+template <typename Dump>
+bool ImageDumpOutputDev::DumpDecoded(const char* extension, DumpKind kind, bool inMemory,
+                                     DecodedImage::Layout layout, int width, int height,
+                                     size_t expectedBytes, Dump&& dump) {
+    FormName(extension);
+    if (inMemory) {
+        DecodedImage image;
+        image.Number = m_imageCounter - 1;
+        image.IntermediatePath = m_fileName;
+        image.Kind = layout;
+        image.Width = static_cast<uint32_t>(width);
+        image.Height = static_cast<uint32_t>(height);
+        MemoryTarget target(image.Bytes, expectedBytes);
+        if (!dump(target)) {
+            Fail("Couldn't write image file '{0:s}'", "the image data cannot be decoded");
+            return true;
+        }
+        ++m_handed;
+        m_sink->Accept(std::move(image));
+        return true;
+    }
+    OutputFile file;
+    if (!OpenFile(file))
+        return false;
+    FileTarget target(file.Stream());
+    FinishFile(file, dump(target), kind);
+    return true;
 }
 
 void ImageDumpOutputDev::drawImageMask(GfxState*, Object*, Stream* str, int width, int height, bool,
@@ -396,13 +511,15 @@ void ImageDumpOutputDev::drawImageMask(GfxState*, Object*, Stream* str, int widt
             ConsumeInlineData(str, data);
         return;
     }
-    FILE* file = OpenNext(".pbm");
-    if (!file) {
-        if (inlineImg)
-            ConsumeInlineData(str, data);
-        return;
-    }
-    Finish(file, WritePackedBits(file, str, width, height, 0x00, inlineImg), DumpKind::Pbm);
+    const bool inMemory = m_sink && FitsRasterLimit(width, height, 1);
+    const bool read =
+        DumpDecoded(".pbm", DumpKind::Pbm, inMemory, DecodedImage::Layout::Pbm, width, height,
+                    static_cast<size_t>(fileBytes), [&](DumpTarget& target) {
+                        return DumpPackedBits(target, str, width, height, 0x00, inlineImg);
+                    });
+    // A file that could not be opened left the data unread.
+    if (inlineImg && !read)
+        ConsumeInlineData(str, data);
 }
 
 void ImageDumpOutputDev::drawImage(GfxState*, Object*, Stream* str, int width, int height,
@@ -424,18 +541,26 @@ void ImageDumpOutputDev::drawImage(GfxState*, Object*, Stream* str, int width, i
             ConsumeInlineData(str, data);
         return;
     }
-    FILE* file = OpenNext(extension);
-    if (!file) {
-        if (inlineImg)
-            ConsumeInlineData(str, data);
-        return;
-    }
+    const bool inMemory = m_sink && FitsRasterLimit(width, height, bilevel ? 1 : 24);
+    bool read = true;
     if (bilevel) {
-        Finish(file, WritePackedBits(file, str, width, height, 0xFF, inlineImg), DumpKind::Pbm);
+        read = DumpDecoded(".pbm", DumpKind::Pbm, inMemory, DecodedImage::Layout::Pbm, width,
+                           height, static_cast<size_t>(fileBytes), [&](DumpTarget& target) {
+                               return DumpPackedBits(target, str, width, height, 0xFF, inlineImg);
+                           });
     } else {
-        const bool written = WriteRgb(file, str, width, height, colorMap, inlineImg);
-        Finish(file, written, DumpKind::Ppm);
+        const bool grey = inMemory && MakeColourTable(colorMap).grey;
+        const size_t expected =
+            grey ? static_cast<size_t>(width) * static_cast<size_t>(height) : fileBytes;
+        read = DumpDecoded(".ppm", DumpKind::Ppm, inMemory,
+                           grey ? DecodedImage::Layout::Grey : DecodedImage::Layout::Ppm, width,
+                           height, expected, [&](DumpTarget& target) {
+                               return DumpColours(target, str, width, height, colorMap, inlineImg,
+                                                  grey);
+                           });
     }
+    if (inlineImg && !read)
+        ConsumeInlineData(str, data);
 }
 
 } // namespace talvore

@@ -12,10 +12,19 @@
 // Nothing else is drawn. Images drawn only inside tiling patterns or Type 3
 // glyphs are not dumped.
 //
-// A file that cannot be opened or written, or that would exceed the size
-// limit, is reported on the PDF core's error channel; the image is skipped,
-// its number stays used, and no partial file is left behind.
+// With an ImageSink (the converting modes), PBM and PPM images whose pixel
+// area fits RASTER_MAX_MEMORY are not written: they go to the sink in
+// memory, a grey one as its samples alone, and only JPEG copies and larger
+// images become files.
+//
+// Every file is created under a temporary name and renamed into place when
+// whole. A file that cannot be created or written, or that would exceed the
+// size limit, is reported on the PDF core's error channel and among
+// Failures(); the image is skipped, its number stays used, and no partial
+// file is left behind.
 #pragma once
+
+#include "convert/DecodedImage.h"
 
 #include <OutputDev.h>
 
@@ -36,18 +45,30 @@ enum class DumpKind { Jpeg, Pbm, Ppm };
 struct DumpedFile {
     std::string Path;
     DumpKind Kind;
+    int Number; // the image's -NNN
 };
 
 // An image that has no file: the name its number gave it and why.
 struct ImageFailure {
+    int Number; // the image's -NNN
     std::string Path;
     std::string Reason;
 };
 
+// Takes the images the device decodes in memory, on the device's thread.
+class ImageSink {
+public:
+    virtual ~ImageSink();
+    virtual void Accept(DecodedImage image) = 0;
+};
+
+class DumpTarget;
+class OutputFile;
+
 class ImageDumpOutputDev : public OutputDev {
 public:
     ImageDumpOutputDev(std::string fileRoot, bool jpegPassthrough,
-                       uint64_t maxFileBytes = IMAGE_FILE_MAX_BYTES);
+                       uint64_t maxFileBytes = IMAGE_FILE_MAX_BYTES, ImageSink* sink = nullptr);
     ~ImageDumpOutputDev() override;
 
     bool upsideDown() override { return true; }
@@ -80,30 +101,39 @@ public:
     int ImageCounter() const { return m_imageCounter; }
     // The files this device wrote completely, in the order written.
     const std::vector<DumpedFile>& WrittenFiles() const { return m_written; }
+    // Images handed to the sink.
+    int HandedImages() const { return m_handed; }
     // Images skipped because their file could not be opened, written or
-    // would have exceeded the limit, in the order met.
+    // would have exceeded the limit, or whose data could not be decoded, in
+    // the order met.
     const std::vector<ImageFailure>& Failures() const { return m_failures; }
     int FailedImages() const { return static_cast<int>(m_failures.size()); }
 
 private:
     // Puts the next number into the file name and uses it up.
     void FormName(const char* extension);
-    // Forms the next name and opens it; null (after the error line) when it
-    // cannot be opened.
-    FILE* OpenNext(const char* extension);
     // Uses up a number and reports the image when its file would be larger
     // than the limit.
     bool RefuseTooLarge(const char* extension, uint64_t fileBytes);
-    // Closes the file; keeps it when everything was written, else removes it
-    // and reports the write error.
-    void Finish(FILE* file, bool written, DumpKind kind);
+    // Starts the file of the current name; false after reporting it.
+    bool OpenFile(OutputFile& file);
+    // Keeps the file when it was dumped and written whole; else removes it
+    // and reports why.
+    void FinishFile(OutputFile& file, bool dumped, DumpKind kind);
     // Reports the current name on the core's error channel and records it.
     void Fail(const char* coreFormat, std::string reason);
     void DumpRawJpeg(Stream* str);
-    bool WritePackedBits(FILE* file, Stream* str, int width, int height, uint8_t xorMask,
-                         bool inlineImg);
-    bool WriteRgb(FILE* file, Stream* str, int width, int height, GfxImageColorMap* colorMap,
-                  bool inlineImg);
+    // Forms the image's name and dumps it into memory for the sink or into
+    // its file. False when the file could not be opened, so nothing of the
+    // image's data was read.
+    template <typename Dump>
+    bool DumpDecoded(const char* extension, DumpKind kind, bool inMemory,
+                     DecodedImage::Layout layout, int width, int height, size_t expectedBytes,
+                     Dump&& dump);
+    bool DumpPackedBits(DumpTarget& target, Stream* str, int width, int height, uint8_t xorMask,
+                        bool inlineImg);
+    bool DumpColours(DumpTarget& target, Stream* str, int width, int height,
+                     GfxImageColorMap* colorMap, bool inlineImg, bool grey);
 
     std::string m_fileRoot;
     std::string m_fileName;
@@ -111,6 +141,8 @@ private:
     int m_imageCounter = 0;
     bool m_ok = true;
     uint64_t m_maxFileBytes;
+    ImageSink* m_sink;
+    int m_handed = 0;
     std::vector<DumpedFile> m_written;
     std::vector<ImageFailure> m_failures;
 };

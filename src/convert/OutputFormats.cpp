@@ -33,14 +33,15 @@ void ForTga(RasterImage& image, const ConversionSettings&) {
 }
 
 constexpr std::array<OutputFormat, 8> kFormats{{
-    {OutputRaw, "raw", "ppm/pbm", "ppm pbm", nullptr, FORMAT_UNKNOWN, AsItIs},
-    {OutputJpg, "jpg", "jpg", "jpeg", ".jpg", FORMAT_JPG, ForJpeg},
-    {OutputBmp, "bmp", "bmp", "", ".bmp", FORMAT_BMP, AsItIs},
-    {OutputGif, "gif", "gif", "", ".gif", FORMAT_GIF, ForGif},
-    {OutputPng, "png", "png", "", ".png", FORMAT_PNG, AsItIs},
-    {OutputTif, "tif", "tif", "tiff", ".tif", FORMAT_TIF, AsItIs},
-    {OutputTga, "tga", "tga", "", ".tga", FORMAT_TGA, ForTga},
-    {OutputPcx, "pcx", "pcx", "", ".pcx", FORMAT_PCX, AsItIs},
+    {OutputRaw, "raw", "ppm/pbm", "ppm pbm", nullptr, FORMAT_UNKNOWN, Compaction::None, AsItIs},
+    {OutputJpg, "jpg", "jpg", "jpeg", ".jpg", FORMAT_JPG, Compaction::None, ForJpeg},
+    {OutputBmp, "bmp", "bmp", "", ".bmp", FORMAT_BMP, Compaction::None, AsItIs},
+    {OutputGif, "gif", "gif", "", ".gif", FORMAT_GIF, Compaction::AnyPalette, ForGif},
+    {OutputPng, "png", "png", "", ".png", FORMAT_PNG, Compaction::AnyPalette, AsItIs},
+    // A TIFF palette's colour map has 256 entries: 8-bit palettes only.
+    {OutputTif, "tif", "tif", "tiff", ".tif", FORMAT_TIF, Compaction::Palette8, AsItIs},
+    {OutputTga, "tga", "tga", "", ".tga", FORMAT_TGA, Compaction::None, ForTga},
+    {OutputPcx, "pcx", "pcx", "", ".pcx", FORMAT_PCX, Compaction::None, AsItIs},
 }};
 
 std::string Lower(std::string text) {

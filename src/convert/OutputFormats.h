@@ -4,6 +4,8 @@
 // codec pair in the image library plus one row here (and one there).
 #pragma once
 
+#include "convert/CompactImage.h"
+
 #include <cstdint>
 #include <span>
 #include <string>
@@ -20,6 +22,9 @@ struct OutputFormat {
     const char* OtherNames; // further names the command line accepts, space-separated
     const char* Extension;  // ".png"; null: the raw dumps are kept
     uint32_t ImageId;       // the image library's format id for the writer
+    // What the writer takes beside the image as loaded: grey images and
+    // exact palettes, so nothing is lost to the colour reduction.
+    Compaction Lossless;
     // Readies a loaded image for the writer. A step that cannot be made
     // leaves the image as it was, and the writer says what it makes of that.
     void (*Prepare)(RasterImage& image, const ConversionSettings& settings);

@@ -3,7 +3,6 @@
 #include "support/PdfWriter.h"
 #include "support/RecordingObserver.h"
 
-#include <Error.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -12,8 +11,6 @@ namespace talvore {
 namespace {
 
 using namespace talvore::testing;
-
-void Quiet(ErrorCategory, Goffset, const char*) {}
 
 // Truncated and bit-flipped copies of a PDF holding every kind of image go
 // through a raw run: no crash, no hang, nothing beyond the size limit, and
@@ -51,7 +48,7 @@ TEST(HostilePdf, MutatedDocumentsAreHandled) {
         variants.push_back(copy);
     }
 
-    setErrorCallback(Quiet);
+    const CoreDiagnosticScope quiet([](const std::string&) {});
     ConversionSettings settings;
     settings.ImagesFormat = OutputRaw;
     settings.OpenResult = 1;
@@ -75,7 +72,6 @@ TEST(HostilePdf, MutatedDocumentsAreHandled) {
             EXPECT_LE(std::filesystem::file_size(report.OutputFolder + name), 1u << 20) << name;
         }
     }
-    setErrorCallback(nullptr);
     EXPECT_GT(extracted, 0);
 }
 

@@ -3,7 +3,6 @@
 #include "convert/ConversionRun.h"
 #include "support/PdfWriter.h"
 
-#include <Error.h>
 #include <PDFDoc.h>
 #include <goo/GooString.h>
 
@@ -17,12 +16,6 @@ namespace {
 
 using namespace talvore::testing;
 
-std::vector<std::string> g_errorLines;
-
-void RecordError(ErrorCategory, Goffset, const char* message) {
-    g_errorLines.emplace_back(message);
-}
-
 // Runs every page of the PDF through a device and keeps its counters.
 struct Dump {
     int counter = 0;
@@ -33,21 +26,19 @@ struct Dump {
 
 Dump DumpPdf(const std::string& pdfPath, const std::string& root, bool passthrough,
              uint64_t limit = IMAGE_FILE_MAX_BYTES) {
-    EnsurePdfCore();
-    g_errorLines.clear();
-    setErrorCallback(RecordError);
+    std::vector<std::string> lines;
+    const CoreDiagnosticScope diagnostics([&](const std::string& line) { lines.push_back(line); });
     PDFDoc document(std::make_unique<GooString>(pdfPath), GooString(""), GooString(""));
     EXPECT_TRUE(document.isOk());
     ImageDumpOutputDev device(root, passthrough, limit);
     for (int page = 1; page <= document.getNumPages(); ++page) {
         document.displayPage(&device, page, 72, 72, 0, true, false, false);
     }
-    setErrorCallback(nullptr);
     Dump dump{device.ImageCounter(), device.FailedImages(), device.WrittenFiles(), {}};
-    for (const std::string& line : g_errorLines) {
+    for (const std::string& line : lines) {
         if (line.find("image file") != std::string::npos ||
             line.find("Image file") != std::string::npos) {
-            dump.errors.push_back(line);
+            dump.errors.push_back(line.substr(line.find(": ") + 2)); // after "I/O Error"
         }
     }
     return dump;

@@ -3,6 +3,8 @@
 //   talvore-make-pdfs sample OUT.pdf
 //   talvore-make-pdfs bench-set DIR [FILES [PAGES]]  (default 10 x 20 pages)
 //   talvore-make-pdfs manual OUT.pdf [PAGES [FONT.ttf]] (text-heavy, few images)
+//   talvore-make-pdfs conversion-set DIR  (48 pages, one large image each: 12
+//     JPEG photos, 12 Flate RGB screenshots, 12 noisy grey scans, 12 1-bit scans)
 //   talvore-make-pdfs cases DIR  (the generated case families, for fuzz seeds)
 #include "support/PdfCases.h"
 #include "support/PdfWriter.h"
@@ -178,6 +180,128 @@ int Manual(const std::string& out, int pages, const std::string& fontFile) {
     return writer.WriteFile(out) ? 0 : 1;
 }
 
+// A screen: flat panels, title bars and antialiased "text"; every other one
+// holds a photo thumbnail, so it has far more than 256 colours.
+std::string Screenshot(int width, int height, uint32_t seed) {
+    std::string rgb(static_cast<size_t>(width) * static_cast<size_t>(height) * 3, '\0');
+    auto put = [&](int x, int y, int r, int g, int b) {
+        char* p = &rgb[(static_cast<size_t>(y) * static_cast<size_t>(width) + x) * 3];
+        p[0] = static_cast<char>(r);
+        p[1] = static_cast<char>(g);
+        p[2] = static_cast<char>(b);
+    };
+    const int accent[3] = {40 + static_cast<int>(seed * 37 % 80), 90,
+                           160 + static_cast<int>(seed % 60)};
+    uint32_t state = seed * 2654435761u + 11;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            int r = 240, g = 240, b = 242;
+            if (y < 32) { // title bar
+                r = accent[0];
+                g = accent[1];
+                b = accent[2];
+            } else if (x < 220) { // side bar
+                r = 228;
+                g = 230;
+                b = 235;
+            }
+            const bool panel = x > 240 && x < width - 20 && y > 60 && y < height - 40;
+            if (panel && (x == 241 || x == width - 21 || y == 61 || y == height - 41)) {
+                r = 180;
+                g = 182;
+                b = 188;
+            } else if (panel) {
+                r = 255;
+                g = 255;
+                b = 255;
+            }
+            // Rows of words: dark glyph cells with a one-pixel blended edge.
+            const int line = (y - 80) / 22;
+            const int inLine = (y - 80) % 22;
+            if (y > 80 && (panel || x < 220) && inLine >= 4 && inLine < 16) {
+                const int cell = x / 9;
+                state = (cell * 2654435761u) ^ (line * 40503u) ^ seed;
+                const bool word = (state >> 7) % 7 != 0 && ((x / 9) % 11) != 0;
+                const bool glyph = word && ((x % 9) > 0) && ((x % 9) < 7) &&
+                                   ((state >> ((x % 9) + inLine % 5)) & 3) != 0;
+                if (glyph) {
+                    const bool edge = (x % 9) == 1 || (x % 9) == 6 || inLine == 4 || inLine == 15;
+                    const int ink = edge ? 128 : 30;
+                    r = (r * ink + 20 * (255 - ink)) / 255;
+                    g = (g * ink + 20 * (255 - ink)) / 255;
+                    b = (b * ink + 30 * (255 - ink)) / 255;
+                }
+            }
+            if (seed % 2 == 0 && x > 700 && x < 1000 && y > 120 && y < 345) {
+                r = (x * 3 + y) & 0xFF;
+                g = (x + y * 2 + static_cast<int>(seed)) & 0xFF;
+                b = (x * 2 + y * 3) & 0xFF;
+            }
+            put(x, y, r, g, b);
+        }
+    }
+    return rgb;
+}
+
+// A grey scan: paper with sensor noise, darker text rows.
+std::string GreyScan(int width, int height, uint32_t seed) {
+    std::string grey(static_cast<size_t>(width) * static_cast<size_t>(height), '\0');
+    uint32_t state = seed * 747796405u + 1;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            state = state * 1664525u + 1013904223u;
+            const int noise = static_cast<int>((state >> 24) % 17) - 8;
+            const bool text = (y / 40) % 2 == 1 && y % 40 > 10 && x > 150 && x < width - 150 &&
+                              ((x / 23 + y / 40 + static_cast<int>(seed)) % 6) != 0 &&
+                              ((state >> 16) & 3) != 0;
+            const int value = (text ? 45 : 232) + noise;
+            grey[static_cast<size_t>(y) * static_cast<size_t>(width) + x] =
+                static_cast<char>(value < 0     ? 0
+                                  : value > 255 ? 255
+                                                : value);
+        }
+    }
+    return grey;
+}
+
+int ConversionSet(const std::string& folder) {
+    for (int f = 0; f < 4; ++f) {
+        PdfWriter writer;
+        for (int p = 0; p < 12; ++p) {
+            const uint32_t seed = static_cast<uint32_t>(f * 100 + p);
+            int image = 0;
+            switch (p % 4) {
+            case 0:
+                image = writer.AddImage(
+                    1600, 1200, "/DeviceRGB", 8, "/DCTDecode",
+                    EncodeJpeg(
+                        1600, 1200, 3,
+                        Noisy(GradientSamples(1600, 1200, 3, static_cast<int>(seed)), seed, 14),
+                        85));
+                break;
+            case 1:
+                image = writer.AddImage(1200, 900, "/DeviceRGB", 8, "/FlateDecode",
+                                        Deflate(Screenshot(1200, 900, seed)));
+                break;
+            case 2:
+                image = writer.AddImage(1700, 2200, "/DeviceGray", 8, "/FlateDecode",
+                                        Deflate(GreyScan(1700, 2200, seed)));
+                break;
+            default:
+                image = writer.AddImage(1700, 2200, "/DeviceGray", 1, "/FlateDecode",
+                                        Deflate(ScanBits(1700, 2200, seed)));
+                break;
+            }
+            writer.AddPage("q 612 0 0 792 0 0 cm /Im Do Q\n", XObjectResources({{"Im", image}}));
+        }
+        char name[64];
+        std::snprintf(name, sizeof name, "/convert-%02d.pdf", f + 1);
+        if (!writer.WriteFile(folder + name))
+            return 1;
+    }
+    return 0;
+}
+
 int Cases(const std::string& folder) {
     for (const GeneratedPdf& pdf : ResourceLookupCases()) {
         if (!WriteWholeFile(folder + "/" + pdf.Name + ".pdf", pdf.Bytes))
@@ -199,11 +323,14 @@ int main(int argc, char** argv) {
     if (mode == "manual" && argc >= 3) {
         return Manual(argv[2], argc > 3 ? std::atoi(argv[3]) : 1000, argc > 4 ? argv[4] : "");
     }
+    if (mode == "conversion-set" && argc == 3)
+        return ConversionSet(argv[2]);
     if (mode == "cases" && argc == 3)
         return Cases(argv[2]);
     std::fprintf(stderr, "usage: talvore-make-pdfs sample OUT.pdf\n"
                          "       talvore-make-pdfs bench-set DIR [FILES [PAGES]]\n"
                          "       talvore-make-pdfs manual OUT.pdf [PAGES [FONT.ttf]]\n"
+                         "       talvore-make-pdfs conversion-set DIR\n"
                          "       talvore-make-pdfs cases DIR\n");
     return 2;
 }
