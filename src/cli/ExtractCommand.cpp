@@ -100,6 +100,7 @@ bool ParseExtractCommandLine(int argc, const char* const* argv, ExtractOptions& 
     std::string settingsFile;
     bool open = false;
     bool interpretEveryPage = false;
+    unsigned jobs = 0;
     std::vector<std::string> pdfs;
 
     app.add_option("-f,--format", format,
@@ -136,6 +137,10 @@ bool ParseExtractCommandLine(int argc, const char* const* argv, ExtractOptions& 
     app.add_option("--settings", settingsFile, "defaults from a file in the Settings.ini layout")
         ->type_name("FILE")
         ->check(CLI::Validator(CLI::ExistingFile).description(""));
+    app.add_option("-j,--jobs", jobs,
+                   "conversion threads (default: one per core); the files do not depend on it")
+        ->type_name("N")
+        ->check(CLI::Range(1, 1024).description(""));
     app.add_flag("--open", open, "open the output folder in the file browser at the end");
     app.add_flag("--quiet", options.Quiet, "no progress output (messages are still shown)");
     app.add_flag(
@@ -172,6 +177,7 @@ bool ParseExtractCommandLine(int argc, const char* const* argv, ExtractOptions& 
 
     options.Job = ExtractionJob(settings);
     options.Job.SetInterpretEveryPage(interpretEveryPage);
+    options.Job.SetThreads(jobs);
     for (const std::string& pdf : pdfs)
         options.Job.AddFile(pdf, ownerPassword, userPassword);
     for (const std::string& folder : folders)
