@@ -63,6 +63,7 @@ void ConversionPool::Work() {
 
         PooledOutcome result;
         result.Number = image.Number;
+        result.Page = image.Page;
         result.IntermediatePath = image.IntermediatePath;
         try {
             result.Outcome = ConvertDecodedImage(image, m_settings);

@@ -23,6 +23,7 @@ namespace talvore {
 // What became of one submitted image.
 struct PooledOutcome {
     int Number = 0;
+    int Page = 0;
     std::string IntermediatePath;
     ConversionOutcome Outcome;
 };

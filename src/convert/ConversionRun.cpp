@@ -8,6 +8,7 @@
 
 #include <Error.h>
 #include <PDFDoc.h>
+#include <Stream.h>
 #include <goo/GooString.h>
 
 #include <algorithm>
@@ -106,8 +107,8 @@ bool ConversionRun::RunDocument(int index, DocumentReport& report) {
     if (!document)
         return true;
 
-    const PageRange range = FormPageRange(*document);
-    if (range.First > range.Last) {
+    const std::vector<int> pages = FormPageRange(*document);
+    if (pages.empty()) {
         const std::string message = Format(
             "The '%s' file only contain %d pages, please correct the page range in the setting "
             "dialog and try again.",
@@ -131,7 +132,7 @@ bool ConversionRun::RunDocument(int index, DocumentReport& report) {
         pool = std::make_unique<ConversionPool>(m_settings, m_threads);
     ImageDumpOutputDev device(output.FileRoot, converting, IMAGE_FILE_MAX_BYTES, pool.get());
     if (device.isOk())
-        DumpPages(*document, range, device, index, report);
+        DumpPages(*document, pages, device, index, report);
     report.ImagesWritten = static_cast<int>(device.WrittenFiles().size()) + device.HandedImages();
     report.ImagesFailed = device.FailedImages();
     m_summary.ImagesWritten += report.ImagesWritten;
@@ -139,15 +140,25 @@ bool ConversionRun::RunDocument(int index, DocumentReport& report) {
     ++m_summary.Documents;
 
     std::vector<std::pair<int, std::string>> failures;
+    std::vector<WrittenFile> written;
+    for (const DumpedFile& file : device.WrittenFiles()) {
+        if (!converting || file.Kind == DumpKind::Jpeg)
+            written.push_back({file.Number, file.Path, file.Page});
+    }
     for (const ImageFailure& failure : device.Failures())
         failures.emplace_back(failure.Number, failure.Path + ": " + failure.Reason);
     if (converting)
-        ConvertDumped(device, *pool, report, failures);
+        ConvertDumped(device, *pool, report, failures, written);
     // In the order the images were met, whichever step failed them.
     std::stable_sort(failures.begin(), failures.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
     for (auto& failure : failures)
         report.Failures.push_back(std::move(failure.second));
+    std::stable_sort(
+        written.begin(), written.end(),
+        [](const WrittenFile& a, const WrittenFile& b) { return a.Number < b.Number; });
+    for (const WrittenFile& file : written)
+        m_observer.FileWritten(file.Path, file.Page);
     return true;
 }
 
@@ -169,24 +180,35 @@ std::unique_ptr<PDFDoc> ConversionRun::OpenDocument(const RunEntry& entry, Docum
     return document;
 }
 
-ConversionRun::PageRange ConversionRun::FormPageRange(PDFDoc& document) const {
+std::vector<int> ConversionRun::FormPageRange(PDFDoc& document) const {
     const int pageCount = document.getNumPages();
-    if (m_settings.PageRange != 1)
-        return {1, pageCount};
-    return {m_settings.StartPage < 1 ? 1 : m_settings.StartPage,
-            m_settings.EndPage <= pageCount ? m_settings.EndPage : pageCount};
+    if (m_selection)
+        return m_selection->PagesOf(pageCount);
+    int first = 1;
+    int last = pageCount;
+    if (m_settings.PageRange == 1) {
+        first = m_settings.StartPage < 1 ? 1 : m_settings.StartPage;
+        last = m_settings.EndPage <= pageCount ? m_settings.EndPage : pageCount;
+    }
+    std::vector<int> pages;
+    for (int page = first; page <= last; ++page)
+        pages.push_back(page);
+    return pages;
 }
 
 bool ConversionRun::PlaceOutput(const RunEntry& entry, Output& output, DocumentReport& report) {
     const PathParts parts(entry.Path);
+    const std::string title = entry.Title.empty() ? parts.Title() : entry.Title;
+    // A document from memory has no folder of its own: the current one.
+    const std::string location = entry.Data ? std::string() : parts.Location();
     if (PathExists(m_settings.OutputDirectory)) {
         output.Folder = m_settings.OutputDirectory;
         if (output.Folder.back() != '/')
             output.Folder += '/';
         // The document's title keeps documents apart in one folder.
-        output.FileRoot = output.Folder + parts.Title();
+        output.FileRoot = output.Folder + title;
     } else {
-        output.Folder = parts.Location() + parts.Title() + '/';
+        output.Folder = location + title + '/';
         output.FileRoot = output.Folder;
     }
     report.OutputFolder = output.Folder;
@@ -202,35 +224,42 @@ bool ConversionRun::PlaceOutput(const RunEntry& entry, Output& output, DocumentR
     return true;
 }
 
-void ConversionRun::DumpPages(PDFDoc& document, PageRange range, ImageDumpOutputDev& device,
-                              int index, DocumentReport& report) {
-    const int count = static_cast<int>(m_entries.size());
-    m_observer.SetTotalCaption(Format("File %d of %d, %d%%", index, count, (100 * index) / count));
-    m_observer.SetTotalPosition((100 * index) / count);
-    const int pages = range.Last - range.First + 1;
-    report.Pages = pages;
-    for (int page = range.First; page <= range.Last; ++page) {
+void ConversionRun::DumpPages(PDFDoc& document, const std::vector<int>& pages,
+                              ImageDumpOutputDev& device, int index, DocumentReport& report) {
+    const int documents = static_cast<int>(m_entries.size());
+    m_observer.SetTotalCaption(
+        Format("File %d of %d, %d%%", index, documents, (100 * index) / documents));
+    m_observer.SetTotalPosition((100 * index) / documents);
+    const int count = static_cast<int>(pages.size());
+    report.Pages = count;
+    for (int inRange = 1; inRange <= count; ++inRange) {
+        const int page = pages[static_cast<size_t>(inRange - 1)];
+        device.SetPage(page);
         if (m_interpretEveryPage || PageMayDrawImage(document, page)) {
             document.displayPage(&device, page, 72, 72, 0, true, false, false);
             ++m_summary.PagesInterpreted;
         } else {
             ++m_summary.PagesSkipped;
         }
-        const int inRange = page - range.First + 1;
-        const int position = (inRange * 100) / pages;
+        const int position = (inRange * 100) / count;
         m_observer.SetCurrentPosition(position);
-        m_observer.SetCurrentCaption(Format("Page %d of %d, %d%%", inRange, pages, position));
+        m_observer.SetCurrentCaption(Format("Page %d of %d, %d%%", inRange, count, position));
     }
 }
 
 void ConversionRun::ConvertDumped(const ImageDumpOutputDev& device, ConversionPool& pool,
                                   DocumentReport& report,
-                                  std::vector<std::pair<int, std::string>>& failures) {
+                                  std::vector<std::pair<int, std::string>>& failures,
+                                  std::vector<WrittenFile>& written) {
     m_observer.SetTotalCaption("Images Coverting");
     for (const PooledOutcome& done : pool.Drain()) {
         const ConversionOutcome& outcome = done.Outcome;
-        if (outcome.Converted)
+        if (outcome.Converted) {
+            written.push_back({done.Number, outcome.OutputPath, done.Page});
             continue;
+        }
+        if (outcome.IntermediateWritten)
+            written.push_back({done.Number, done.IntermediatePath, done.Page});
         ++report.ConversionFailures;
         std::string text = done.IntermediatePath + ": " + outcome.Error;
         if (!outcome.IntermediateWritten) {
@@ -253,6 +282,8 @@ void ConversionRun::ConvertDumped(const ImageDumpOutputDev& device, ConversionPo
             ++report.ConversionFailures;
             failures.emplace_back(file.Number, file.Path + ": " + outcome.Error);
         }
+        written.push_back(
+            {file.Number, outcome.Converted ? outcome.OutputPath : file.Path, file.Page});
     }
     m_summary.ConversionFailures += report.ConversionFailures;
 }

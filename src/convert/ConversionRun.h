@@ -19,11 +19,13 @@
 // failed and the run goes on with the next one.
 #pragma once
 
+#include "convert/PageSelection.h"
 #include "convert/PdfCore.h"
 #include "convert/RunObserver.h"
 #include "settings/ConversionSettings.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,6 +42,11 @@ struct RunEntry {
     std::string OwnerPassword; // empty when none was typed
     std::string UserPassword;
     int Row = 0; // the grid row the entry came from (informational)
+    // A document read into memory (standard input): opened from these bytes,
+    // with Path only naming it in messages. Null for a file.
+    std::shared_ptr<const std::string> Data;
+    // The title its output is named after; empty: the path's title.
+    std::string Title;
 };
 
 // What the run did, for the exit status and the closing report.
@@ -72,6 +79,8 @@ public:
     // Conversion threads; 0 (the default) means one per core. The files do
     // not depend on it.
     void SetThreads(unsigned threads) { m_threads = threads; }
+    // Pages chosen by a list instead of the settings' page range.
+    void SetPageSelection(std::optional<PageSelection> pages) { m_selection = std::move(pages); }
 
 private:
     // Where one document's files go.
@@ -79,22 +88,25 @@ private:
         std::string Folder;   // ends with '/'
         std::string FileRoot; // the device's name prefix
     };
-    // Pages in range; First > Last when the range is empty.
-    struct PageRange {
-        int First;
-        int Last;
-    };
 
     // The steps of one document, in order; each that can end the document
     // early says so by its result. Answers false when the run must end.
     bool RunDocument(int index, DocumentReport& report);
     std::unique_ptr<PDFDoc> OpenDocument(const RunEntry& entry, DocumentReport& report);
-    PageRange FormPageRange(PDFDoc& document) const;
+    // The pages to interpret, ascending; none when the range is empty.
+    std::vector<int> FormPageRange(PDFDoc& document) const;
     bool PlaceOutput(const RunEntry& entry, Output& output, DocumentReport& report);
-    void DumpPages(PDFDoc& document, PageRange range, ImageDumpOutputDev& device, int index,
-                   DocumentReport& report);
+    void DumpPages(PDFDoc& document, const std::vector<int>& pages, ImageDumpOutputDev& device,
+                   int index, DocumentReport& report);
+    // A file the document left, for the observer.
+    struct WrittenFile {
+        int Number;
+        std::string Path;
+        int Page;
+    };
     void ConvertDumped(const ImageDumpOutputDev& device, ConversionPool& pool,
-                       DocumentReport& report, std::vector<std::pair<int, std::string>>& failures);
+                       DocumentReport& report, std::vector<std::pair<int, std::string>>& failures,
+                       std::vector<WrittenFile>& written);
     void FinishDocument(int index, DocumentReport& report);
     void Refuse(const std::string& message, DocumentReport& report);
 
@@ -104,6 +116,7 @@ private:
     std::shared_ptr<StopEvent> m_stop;
     bool m_interpretEveryPage = false;
     unsigned m_threads = 0;
+    std::optional<PageSelection> m_selection;
     RunSummary m_summary;
 };
 

@@ -18,6 +18,7 @@ struct DecodedImage {
     };
 
     int Number = 0;               // the image's -NNN
+    int Page = 0;                 // the page it was drawn on
     std::string IntermediatePath; // the .pbm or .ppm name the number gave it
     Layout Kind = Layout::Ppm;
     uint32_t Width = 0;

@@ -38,6 +38,7 @@ const RunSummary& ExtractionJob::Run(RunObserver& observer, std::shared_ptr<Stop
         ConversionRun run(m_entries, m_settings, observer, std::move(stop));
         run.SetInterpretEveryPage(m_interpretEveryPage);
         run.SetThreads(m_threads);
+        run.SetPageSelection(m_selection);
         m_summary = run.Run();
     } catch (const std::exception& broken) {
         m_failure = broken.what();
@@ -56,10 +57,11 @@ const RunSummary& ExtractionJob::Run(RunObserver& observer, std::shared_ptr<Stop
 
 int ExtractionJob::ExitStatus() const {
     const RunSummary& s = m_summary;
-    const bool allExtracted = m_failure.empty() &&
-                              s.Documents == static_cast<int>(m_entries.size()) && s.Refused == 0 &&
-                              s.Failed == 0 && !s.RangeError && !s.Stopped && s.ImagesFailed == 0 &&
-                              s.ConversionFailures == 0;
+    if (s.Stopped)
+        return EXIT_INTERRUPTED;
+    const bool allExtracted =
+        m_failure.empty() && s.Documents == static_cast<int>(m_entries.size()) && s.Refused == 0 &&
+        s.Failed == 0 && !s.RangeError && s.ImagesFailed == 0 && s.ConversionFailures == 0;
     return allExtracted ? EXIT_EXTRACTED : EXIT_FAILED;
 }
 

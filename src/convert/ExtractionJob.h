@@ -4,8 +4,9 @@
 // whatever escapes the run becomes a reported failure.
 //
 // Exit status: 0 every document extracted and every image written (and
-// converted); 1 a document was refused or broke off, an image failed, the
-// page range was beyond a document, or the run was stopped.
+// converted); 1 a document was refused or broke off, an image failed, or
+// the page range was beyond a document; 130 the run was stopped (an
+// interrupt).
 #pragma once
 
 #include "convert/ConversionRun.h"
@@ -21,6 +22,7 @@ namespace talvore {
 inline constexpr int EXIT_EXTRACTED = 0;
 inline constexpr int EXIT_FAILED = 1;
 inline constexpr int EXIT_USAGE = 2;
+inline constexpr int EXIT_INTERRUPTED = 130;
 
 class ExtractionJob {
 public:
@@ -42,6 +44,8 @@ public:
     void SetInterpretEveryPage(bool every) { m_interpretEveryPage = every; }
     // Conversion threads; 0 means one per core.
     void SetThreads(unsigned threads) { m_threads = threads; }
+    // Pages chosen by a list instead of the settings' page range.
+    void SetPageSelection(std::optional<PageSelection> pages) { m_selection = std::move(pages); }
 
     // Runs every entry on the calling thread. An exception that escapes the
     // run ends it and is told to the observer as a message.
@@ -57,6 +61,7 @@ private:
     std::vector<RunEntry> m_entries;
     bool m_interpretEveryPage = false;
     unsigned m_threads = 0;
+    std::optional<PageSelection> m_selection;
     RunSummary m_summary;
     std::string m_failure;
 };

@@ -289,7 +289,7 @@ void ImageDumpOutputDev::FinishFile(OutputFile& file, bool dumped, DumpKind kind
         Fail("Couldn't write image file '{0:s}'", file.Error());
         return;
     }
-    m_written.push_back({m_fileName, kind, m_imageCounter - 1});
+    m_written.push_back({m_fileName, kind, m_imageCounter - 1, m_page});
 }
 
 void ImageDumpOutputDev::DumpRawJpeg(Stream* str) {
@@ -475,6 +475,7 @@ bool ImageDumpOutputDev::DumpDecoded(const char* extension, DumpKind kind, bool 
     if (inMemory) {
         DecodedImage image;
         image.Number = m_imageCounter - 1;
+        image.Page = m_page;
         image.IntermediatePath = m_fileName;
         image.Kind = layout;
         image.Width = static_cast<uint32_t>(width);

@@ -46,6 +46,7 @@ struct DumpedFile {
     std::string Path;
     DumpKind Kind;
     int Number; // the image's -NNN
+    int Page;   // the page it was drawn on
 };
 
 // An image that has no file: the name its number gave it and why.
@@ -97,6 +98,9 @@ public:
 
     bool isOk() const { return m_ok; }
 
+    // The page about to be interpreted, recorded with each image.
+    void SetPage(int page) { m_page = page; }
+
     // Number of the next file (numbers used so far).
     int ImageCounter() const { return m_imageCounter; }
     // The files this device wrote completely, in the order written.
@@ -139,6 +143,7 @@ private:
     std::string m_fileName;
     bool m_jpegPassthrough;
     int m_imageCounter = 0;
+    int m_page = 0;
     bool m_ok = true;
     uint64_t m_maxFileBytes;
     ImageSink* m_sink;

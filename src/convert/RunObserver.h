@@ -55,6 +55,10 @@ public:
     // The GUI shows these through the captions and need not override them.
     virtual void DocumentStarted(int /*index*/, int /*count*/, const std::string& /*path*/) {}
     virtual void DocumentFinished(const DocumentReport& /*report*/) {}
+    // Every file a document left in its output folder, in the order of the
+    // images' numbers, with the page the image was drawn on; called after the
+    // document's last page, before DocumentFinished.
+    virtual void FileWritten(const std::string& /*path*/, int /*page*/) {}
 
     // A line the PDF core wrote on its error channel while the run's thread
     // worked on a document ("Syntax Error (123): ..."). By default it goes

@@ -133,12 +133,12 @@ TEST(ExtractionJob, InputsAndExitStatus) {
     EXPECT_EQ(job.ExitStatus(), EXIT_EXTRACTED);
     EXPECT_EQ(ListFolder(folder / "y"), std::vector<std::string>{"-000.png"});
 
-    // A stop before the first document: nothing extracted, status 1.
+    // A stop before the first document: nothing extracted, interrupted.
     auto stop = std::make_shared<StopEvent>();
     stop->Set();
     job.Run(observer, stop);
     EXPECT_TRUE(job.Summary().Stopped);
-    EXPECT_EQ(job.ExitStatus(), EXIT_FAILED);
+    EXPECT_EQ(job.ExitStatus(), EXIT_INTERRUPTED);
 }
 
 } // namespace
