@@ -49,7 +49,7 @@ void TerminalObserver::PrintLine(const std::string& line) {
     Redraw();
 }
 
-void TerminalObserver::CoreDiagnostic(const std::string& line) {
+void TerminalObserver::CoreDiagnostic(const std::string&, const std::string& line) {
     PrintLine(line);
 }
 

@@ -23,7 +23,7 @@ public:
     void OpenFolder(const std::string& folder) override;
     void DocumentStarted(int index, int count, const std::string& path) override;
     void DocumentFinished(const DocumentReport& report) override;
-    void CoreDiagnostic(const std::string& line) override;
+    void CoreDiagnostic(const std::string& document, const std::string& line) override;
     // A line of its own, clear of the progress line.
     void PrintLine(const std::string& line);
     // Takes the progress line away at the end of the run.

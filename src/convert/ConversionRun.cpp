@@ -60,7 +60,7 @@ RunSummary ConversionRun::Run() {
         return m_summary;
     // The core's lines of this thread go to the front end.
     const CoreDiagnosticScope diagnostics(
-        [this](const std::string& line) { m_observer.CoreDiagnostic(line); });
+        [this](const std::string& line) { m_observer.CoreDiagnostic(m_document, line); });
 
     const int count = static_cast<int>(m_entries.size());
     for (int i = 1; i <= count; ++i) {
@@ -69,6 +69,7 @@ RunSummary ConversionRun::Run() {
             return m_summary;
         }
         const RunEntry& entry = m_entries[static_cast<size_t>(i - 1)];
+        m_document = entry.Path;
         m_observer.DocumentStarted(i, count, entry.Path);
         DocumentReport report;
         report.Index = i;

@@ -118,6 +118,7 @@ private:
     unsigned m_threads = 0;
     std::optional<PageSelection> m_selection;
     RunSummary m_summary;
+    std::string m_document; // the path of the document in work
 };
 
 // Whether a path fits the platform's limit: shorter than PATH_MAX bytes.

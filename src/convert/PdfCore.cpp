@@ -65,8 +65,8 @@ CoreDiagnosticScope::~CoreDiagnosticScope() {
     t_listener = m_outer ? &m_outer->m_listener : nullptr;
 }
 
-void RunObserver::CoreDiagnostic(const std::string& line) {
-    std::fprintf(stderr, "%s\n", line.c_str());
+void RunObserver::CoreDiagnostic(const std::string& document, const std::string& line) {
+    std::fprintf(stderr, "%s: %s\n", document.c_str(), line.c_str());
     std::fflush(stderr);
 }
 

@@ -61,9 +61,9 @@ public:
     virtual void FileWritten(const std::string& /*path*/, int /*page*/) {}
 
     // A line the PDF core wrote on its error channel while the run's thread
-    // worked on a document ("Syntax Error (123): ..."). By default it goes
-    // to the standard error stream, as the core writes it.
-    virtual void CoreDiagnostic(const std::string& line);
+    // worked on the document ("Syntax Error (123): ..."). By default it goes
+    // to the standard error stream after the document's path.
+    virtual void CoreDiagnostic(const std::string& document, const std::string& line);
 };
 
 // Manual-reset stop event: once set it stays set; each run makes a new one.

@@ -142,7 +142,10 @@ PdfSummary MakePdfSummary(const std::string& path) {
               AllAttributes, false, false, black));
     summary.Pieces.push_back(Piece("PDF Description:\n", AllAttributes, true, true, black));
 
-    EnsurePdfCore();
+    // The core's complaints name the document they are about.
+    const CoreDiagnosticScope diagnostics([&longPath](const std::string& line) {
+        std::fprintf(stderr, "%s: %s\n", longPath.c_str(), line.c_str());
+    });
     // Empty passwords: a document that needs a user password stays closed.
     auto document = std::make_unique<PDFDoc>(std::make_unique<GooString>(longPath), GooString(""),
                                              GooString(""));

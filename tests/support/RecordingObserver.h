@@ -37,7 +37,9 @@ public:
             stop->Set();
     }
     void DocumentFinished(const DocumentReport& report) override { reports.push_back(report); }
-    void CoreDiagnostic(const std::string& line) override { coreLines.push_back(line); }
+    void CoreDiagnostic(const std::string&, const std::string& line) override {
+        coreLines.push_back(line);
+    }
 
     // Every caption call in order, "current: ..." or "total: ...".
     std::vector<std::string> Captions() const {
