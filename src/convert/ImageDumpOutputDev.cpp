@@ -270,6 +270,43 @@ bool ImageDumpOutputDev::RefuseTooLarge(const char* extension, uint64_t fileByte
     return true;
 }
 
+bool ImageDumpOutputDev::AllowPadding(uint64_t padding, uint64_t real, uint64_t total) {
+    // A damaged scan that lost its last rows still comes out; an image that
+    // is mostly missing does not, and neither does one more than the
+    // document's share of padding allows.
+    if (padding <= std::max(real, IMAGE_PADDING_FLOOR) &&
+        m_paddingBytes + padding <= m_limits.MaxPaddingBytes) {
+        m_paddingBytes += padding;
+        return true;
+    }
+    m_refusal = "its data ends after " + std::to_string(real) + " of " + std::to_string(total) +
+                " bytes, too little to pad the rest";
+    return false;
+}
+
+std::string ImageDumpOutputDev::RefusalReason() const {
+    return m_refusal.empty() ? std::string("the image data cannot be decoded") : m_refusal;
+}
+
+bool ImageDumpOutputDev::WithinLimits(uint64_t expectedBytes) {
+    if (m_limitReached)
+        return false;
+    std::string cut;
+    if (static_cast<uint64_t>(m_imageCounter) >= m_limits.MaxImages) {
+        cut = "the document reached the limit of " + std::to_string(m_limits.MaxImages) +
+              " images; the images after it were not extracted";
+    } else if (m_dumpedBytes + std::min(expectedBytes, m_limits.MaxBytes) > m_limits.MaxBytes) {
+        cut = "the document reached the limit of " + std::to_string(m_limits.MaxBytes) +
+              " bytes of images; the images from here on were not extracted";
+    } else {
+        return true;
+    }
+    m_limitReached = true;
+    error(errIO, -1, "{0:s}", cut.c_str());
+    m_failures.push_back({m_imageCounter, m_fileRoot, cut});
+    return false;
+}
+
 bool ImageDumpOutputDev::OpenFile(OutputFile& file) {
     if (file.Create(m_fileName))
         return true;
@@ -282,7 +319,7 @@ void ImageDumpOutputDev::FinishFile(OutputFile& file, bool dumped, DumpKind kind
     // why; without one the data itself was at fault.
     if (!dumped && !std::ferror(file.Stream())) {
         file.Abandon();
-        Fail("Couldn't write image file '{0:s}'", "the image data cannot be decoded");
+        Fail("Couldn't write image file '{0:s}'", RefusalReason());
         return;
     }
     if (!file.Commit()) {
@@ -323,6 +360,7 @@ void ImageDumpOutputDev::DumpRawJpeg(Stream* str) {
         static_cast<void>(std::fwrite(buffer.get(), 1, static_cast<size_t>(got), file.Stream()));
     }
     raw->close();
+    m_dumpedBytes += total;
     FinishFile(file, true, DumpKind::Jpeg);
 }
 
@@ -330,50 +368,63 @@ bool ImageDumpOutputDev::DumpPackedBits(DumpTarget& target, Stream* str, int wid
                                         uint8_t xorMask, bool inlineImg) {
     const size_t rowBytes = (static_cast<size_t>(width) + 7) / 8;
     const uint64_t total = uint64_t(rowBytes) * uint64_t(height); // checked by the caller
-    // What a missing byte becomes: end of stream exclusive-ored with the mask.
-    const uint8_t padding = static_cast<uint8_t>(0xFF ^ xorMask);
     std::unique_ptr<unsigned char[]> buffer(new unsigned char[kCopyBlock]);
     if (!WriteText(target, "P4\n%d %d\n", width, height))
         return false;
     const size_t dataStart = target.Position();
     bool ok = true;
 
+    // Copies what the stream holds, up to the image's size; answers how much.
     auto copy = [&](auto&& read) {
-        uint64_t left = total;
-        bool ended = false;
-        while (left > 0 && ok) {
-            const size_t want = static_cast<size_t>(std::min<uint64_t>(left, kCopyBlock));
-            const size_t got = ended ? 0 : read(buffer.get(), want);
-            if (got < want)
-                ended = true;
+        uint64_t copied = 0;
+        while (copied < total && ok) {
+            const size_t want = static_cast<size_t>(std::min<uint64_t>(total - copied, kCopyBlock));
+            const size_t got = read(buffer.get(), want);
             if (xorMask != 0) {
                 for (size_t i = 0; i < got; ++i)
                     buffer[i] ^= xorMask;
             }
-            std::memset(buffer.get() + got, padding, want - got);
-            ok = target.Write(buffer.get(), want);
-            left -= want;
+            ok = target.Write(buffer.get(), got);
+            copied += got;
+            if (got < want)
+                break;
         }
+        return copied;
     };
 
+    uint64_t copied = 0;
+    bool done = false;
     if (FastInflate::Applies(str, inlineImg)) {
         bool failed = false;
         {
             FastInflate inflater(str);
-            copy([&](unsigned char* out, size_t size) { return inflater.Read(out, size); });
+            copied =
+                copy([&](unsigned char* out, size_t size) { return inflater.Read(out, size); });
             failed = inflater.Failed();
         }
-        if (!failed || !ok)
-            return ok;
-        if (!target.Rewind(dataStart))
+        done = !failed || !ok;
+        if (!done && !target.Rewind(dataStart))
             return false;
     }
-    str->reset();
-    copy([&](unsigned char* out, size_t size) {
-        const int n = str->doGetChars(static_cast<int>(size), out);
-        return n > 0 ? static_cast<size_t>(n) : size_t{0};
-    });
-    str->close();
+    if (!done) {
+        str->reset();
+        copied = copy([&](unsigned char* out, size_t size) {
+            const int n = str->doGetChars(static_cast<int>(size), out);
+            return n > 0 ? static_cast<size_t>(n) : size_t{0};
+        });
+        str->close();
+    }
+    if (!ok || copied == total)
+        return ok;
+    // What a missing byte becomes: end of stream exclusive-ored with the mask.
+    if (!AllowPadding(total - copied, copied, total))
+        return false;
+    std::memset(buffer.get(), 0xFF ^ xorMask, kCopyBlock);
+    for (uint64_t left = total - copied; left > 0 && ok;) {
+        const size_t block = static_cast<size_t>(std::min<uint64_t>(left, kCopyBlock));
+        ok = target.Write(buffer.get(), block);
+        left -= block;
+    }
     return ok;
 }
 
@@ -388,6 +439,21 @@ bool ImageDumpOutputDev::DumpColours(DumpTarget& target, Stream* str, int width,
         return false;
     const size_t dataStart = target.Position();
     const size_t rowBytes = static_cast<size_t>(width) * outBytes;
+    const size_t lineBytes = static_cast<size_t>(width) * static_cast<size_t>(comps);
+    // The row buffers here and in the core's image stream come from the
+    // image's declared width alone.
+    if (std::max(rowBytes, lineBytes) > IMAGE_ROW_MAX_BYTES) {
+        m_refusal = "its rows of " + std::to_string(std::max(rowBytes, lineBytes)) +
+                    " bytes are beyond the limit of " + std::to_string(IMAGE_ROW_MAX_BYTES);
+        return false;
+    }
+    const uint64_t totalBytes = uint64_t(rowBytes) * uint64_t(height);
+    // Once the data has ended, the rest of the rows are padding: allowed only
+    // within bounds, so a few bytes cannot fill a disk.
+    auto paddingFrom = [&](int row) {
+        const uint64_t real = uint64_t(row) * rowBytes;
+        return AllowPadding(totalBytes - real, real, totalBytes);
+    };
 
     std::unique_ptr<uint8_t[]> row(new uint8_t[rowBytes]);
     auto convertRow = [&](const unsigned char* line) {
@@ -412,15 +478,20 @@ bool ImageDumpOutputDev::DumpColours(DumpTarget& target, Stream* str, int width,
     // stream has it.
     if (bits == 8 && table.path != ColourTable::Path::PerPixel &&
         FastInflate::Applies(str, inlineImg)) {
-        const size_t lineBytes = static_cast<size_t>(width) * static_cast<size_t>(comps);
         std::unique_ptr<unsigned char[]> line(new unsigned char[lineBytes]);
         bool failed = false;
         bool written = true;
+        bool ended = false;
         {
             FastInflate inflater(str);
             for (int y = 0; y < height && !failed && written; ++y) {
-                const size_t got = inflater.Read(line.get(), lineBytes);
+                const size_t got = ended ? 0 : inflater.Read(line.get(), lineBytes);
                 failed = inflater.Failed();
+                if (got < lineBytes && !ended && !failed) {
+                    ended = true;
+                    if (!paddingFrom(got > 0 ? y + 1 : y))
+                        return false;
+                }
                 std::memset(line.get() + got, 0xFF, lineBytes - got);
                 convertRow(line.get());
                 written = target.Write(row.get(), rowBytes);
@@ -438,12 +509,20 @@ bool ImageDumpOutputDev::DumpColours(DumpTarget& target, Stream* str, int width,
     std::array<uint8_t, 3> lastRgb{};
     bool haveLast = false;
     bool ok = true;
+    bool ended = false;
     for (int y = 0; y < height && ok; ++y) {
         const unsigned char* line = image.getLine();
         if (!line) {
             // The core could not set up the row buffers (absurd width).
             ok = false;
             break;
+        }
+        if (!ended && y + 1 < height && str->lookChar() == EOF) {
+            ended = true;
+            if (!paddingFrom(y + 1)) {
+                ok = false;
+                break;
+            }
         }
         uint8_t* out = row.get();
         if (table.path != ColourTable::Path::PerPixel) {
@@ -472,6 +551,7 @@ bool ImageDumpOutputDev::DumpDecoded(const char* extension, DumpKind kind, bool 
                                      DecodedImage::Layout layout, int width, int height,
                                      size_t expectedBytes, Dump&& dump) {
     FormName(extension);
+    m_refusal.clear();
     if (inMemory) {
         DecodedImage image;
         image.Number = m_imageCounter - 1;
@@ -482,10 +562,11 @@ bool ImageDumpOutputDev::DumpDecoded(const char* extension, DumpKind kind, bool 
         image.Height = static_cast<uint32_t>(height);
         MemoryTarget target(image.Bytes, expectedBytes);
         if (!dump(target)) {
-            Fail("Couldn't write image file '{0:s}'", "the image data cannot be decoded");
+            Fail("Couldn't write image file '{0:s}'", RefusalReason());
             return true;
         }
         ++m_handed;
+        m_dumpedBytes += image.Bytes.size();
         m_sink->Accept(std::move(image));
         return true;
     }
@@ -493,17 +574,25 @@ bool ImageDumpOutputDev::DumpDecoded(const char* extension, DumpKind kind, bool 
     if (!OpenFile(file))
         return false;
     FileTarget target(file.Stream());
-    FinishFile(file, dump(target), kind);
+    const bool dumped = dump(target);
+    if (dumped)
+        m_dumpedBytes += target.Position();
+    FinishFile(file, dumped, kind);
     return true;
 }
 
 void ImageDumpOutputDev::drawImageMask(GfxState*, Object*, Stream* str, int width, int height, bool,
                                        bool, bool inlineImg) {
+    const uint64_t data = PackedDataBytes(width, 1, 1, height);
+    if (!WithinLimits(m_jpegPassthrough && str->getKind() == strDCT ? 0 : data)) {
+        if (inlineImg)
+            ConsumeInlineData(str, data);
+        return;
+    }
     if (m_jpegPassthrough && str->getKind() == strDCT && !inlineImg) {
         DumpRawJpeg(str);
         return;
     }
-    const uint64_t data = PackedDataBytes(width, 1, 1, height);
     uint64_t fileBytes = UINT64_MAX;
     if (data != UINT64_MAX)
         fileBytes = data + 32;
@@ -527,12 +616,28 @@ void ImageDumpOutputDev::drawImage(GfxState*, Object*, Stream* str, int width, i
                                    GfxImageColorMap* colorMap, bool, const int*, bool inlineImg) {
     const int comps = colorMap->getNumPixelComps();
     const int bits = colorMap->getBits();
-    if (m_jpegPassthrough && str->getKind() == strDCT && comps == 3 && !inlineImg) {
+    const uint64_t data = PackedDataBytes(width, comps, bits, height);
+    const bool passthrough =
+        m_jpegPassthrough && str->getKind() == strDCT && comps == 3 && !inlineImg;
+    // A grey of one bit is a PBM, 1 meaning black: the stored bits inverted
+    // unless the Decode array inverts them already. Every other colour
+    // space of one bit goes through its colour map, so its colours stay.
+    const GfxColorSpaceMode mode = colorMap->getColorSpace()->getMode();
+    const bool bilevel = comps == 1 && bits == 1 &&
+                         (mode == csDeviceGray || mode == csCalGray || mode == csICCBased);
+    const uint64_t limitBytes = passthrough ? 0
+                                : bilevel   ? data
+                                            : PackedDataBytes(width, 3, 8, height);
+    if (!WithinLimits(limitBytes)) {
+        if (inlineImg)
+            ConsumeInlineData(str, data);
+        return;
+    }
+    if (passthrough) {
         DumpRawJpeg(str);
         return;
     }
-    const uint64_t data = PackedDataBytes(width, comps, bits, height);
-    const bool bilevel = comps == 1 && bits == 1;
+    const uint8_t xorMask = colorMap->getDecodeLow(0) > colorMap->getDecodeHigh(0) ? 0x00 : 0xFF;
     const char* extension = bilevel ? ".pbm" : ".ppm";
     uint64_t fileBytes = bilevel ? data : PackedDataBytes(width, 3, 8, height);
     if (fileBytes != UINT64_MAX)
@@ -545,10 +650,11 @@ void ImageDumpOutputDev::drawImage(GfxState*, Object*, Stream* str, int width, i
     const bool inMemory = m_sink && FitsRasterLimit(width, height, bilevel ? 1 : 24);
     bool read = true;
     if (bilevel) {
-        read = DumpDecoded(".pbm", DumpKind::Pbm, inMemory, DecodedImage::Layout::Pbm, width,
-                           height, static_cast<size_t>(fileBytes), [&](DumpTarget& target) {
-                               return DumpPackedBits(target, str, width, height, 0xFF, inlineImg);
-                           });
+        read =
+            DumpDecoded(".pbm", DumpKind::Pbm, inMemory, DecodedImage::Layout::Pbm, width, height,
+                        static_cast<size_t>(fileBytes), [&](DumpTarget& target) {
+                            return DumpPackedBits(target, str, width, height, xorMask, inlineImg);
+                        });
     } else {
         const bool grey = inMemory && MakeColourTable(colorMap).grey;
         const size_t expected =

@@ -39,6 +39,20 @@ namespace talvore {
 // crafted PDF (huge dimensions over a few bytes of data) would fill the disk
 // with padding.
 inline constexpr uint64_t IMAGE_FILE_MAX_BYTES = uint64_t{1} << 31;
+// The widest row the device decodes: 64 MiB. The row buffers are sized from
+// the declared width alone, so a few bytes of PDF could ask for gigabytes.
+inline constexpr uint64_t IMAGE_ROW_MAX_BYTES = uint64_t{64} << 20;
+// Missing data is padded only up to the data there is, or this much.
+inline constexpr uint64_t IMAGE_PADDING_FLOOR = uint64_t{1} << 20;
+
+// What one document may make the device write. The defaults are far beyond
+// any real document: they stop crafted ones (a form drawn millions of
+// times, sizes declared over a few bytes of data).
+struct DeviceLimits {
+    uint64_t MaxImages = 100000;
+    uint64_t MaxBytes = uint64_t{64} << 30;         // decoded bytes of all images
+    uint64_t MaxPaddingBytes = uint64_t{256} << 20; // of all padding
+};
 
 enum class DumpKind { Jpeg, Pbm, Ppm };
 
@@ -100,6 +114,10 @@ public:
 
     // The page about to be interpreted, recorded with each image.
     void SetPage(int page) { m_page = page; }
+    void SetLimits(const DeviceLimits& limits) { m_limits = limits; }
+    // A limit cut the document short (said once among Failures()); the
+    // interpreter may as well stop.
+    bool LimitReached() const { return m_limitReached; }
 
     // Number of the next file (numbers used so far).
     int ImageCounter() const { return m_imageCounter; }
@@ -126,6 +144,13 @@ private:
     void FinishFile(OutputFile& file, bool dumped, DumpKind kind);
     // Reports the current name on the core's error channel and records it.
     void Fail(const char* coreFormat, std::string reason);
+    // Whether one more image of about this size may be dumped; the first
+    // time a limit is met it is said.
+    bool WithinLimits(uint64_t expectedBytes);
+    // Whether the missing part of an image may be padded; else the reason
+    // is kept for the failure.
+    bool AllowPadding(uint64_t padding, uint64_t real, uint64_t total);
+    std::string RefusalReason() const;
     void DumpRawJpeg(Stream* str);
     // Forms the image's name and dumps it into memory for the sink or into
     // its file. False when the file could not be opened, so nothing of the
@@ -147,7 +172,12 @@ private:
     bool m_ok = true;
     uint64_t m_maxFileBytes;
     ImageSink* m_sink;
+    DeviceLimits m_limits;
     int m_handed = 0;
+    uint64_t m_dumpedBytes = 0;
+    uint64_t m_paddingBytes = 0;
+    bool m_limitReached = false;
+    std::string m_refusal; // why the image in work was given up
     std::vector<DumpedFile> m_written;
     std::vector<ImageFailure> m_failures;
 };
