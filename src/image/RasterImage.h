@@ -8,9 +8,10 @@
 // LastErrorText(). No block is ever larger than RASTER_MAX_MEMORY.
 //
 // Loading goes through Decode (automatic recognition for id 0); saving
-// through Encode / SaveFile (RasterImageSave.cpp). Each codec class derives
-// from RasterImage and works on this object's block directly; for saving it
-// works on a non-owning ShareFrom view of the image being saved.
+// through Encode / SaveFile. Both find the format's codec in the codec table
+// (CodecTable.h). Each codec class derives from RasterImage and works on this
+// object's block directly; for saving it works on a non-owning ShareFrom view
+// of the image being saved.
 //
 // The model carries no selection mask, alpha plane, layers or sub-frames:
 // nothing in this system creates them, so the conversions have none to carry.

@@ -1,11 +1,15 @@
-// Formats this library recognises but does not read: the signature test and
-// the two answers of each, and the order in which recognition offers a file.
+// The codec table: which ids have rows, the order in which recognition
+// offers a file, and the formats recognised by signature only (the signature
+// test and the two answers of each).
+#include "image/CodecTable.h"
+
 #include "DecodeHelpers.h"
 #include "image/RasterImage.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 using namespace talvore;
 using namespace talvore::testing;
@@ -20,6 +24,30 @@ std::string Emf(size_t length) {
     file += " EMF";
     file.resize(length, '\0');
     return file;
+}
+
+TEST(CodecTable, RowsAndRecognitionOrder) {
+    std::vector<uint32_t> ids;
+    for (const CodecRow& row : CodecRows())
+        ids.push_back(row.formatId);
+    EXPECT_EQ(ids, (std::vector<uint32_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 17, 18,
+                                          19}));
+    for (uint32_t id : {0u, 16u, 20u})
+        EXPECT_EQ(FindCodecRow(id), nullptr) << id;
+
+    std::vector<uint32_t> offered;
+    for (const CodecRow* row : RecognitionOrder())
+        offered.push_back(row->formatId);
+    EXPECT_EQ(offered,
+              (std::vector<uint32_t>{FORMAT_BMP, FORMAT_JPG, FORMAT_ICO, FORMAT_GIF, FORMAT_PNG,
+                                     FORMAT_TIF, FORMAT_MNG, FORMAT_TGA, FORMAT_PCX, FORMAT_WBMP,
+                                     FORMAT_WMF, FORMAT_PNM, FORMAT_SKA, FORMAT_RAW}));
+
+    std::vector<uint32_t> written;
+    for (const CodecRow& row : CodecRows())
+        if (row.write != nullptr)
+            written.push_back(row.formatId);
+    EXPECT_EQ(written, (std::vector<uint32_t>{1, 2, 3, 4, 6, 7, 8}));
 }
 
 TEST(CodecRefusal, SignatureDecidesWhichMessage) {
