@@ -81,8 +81,8 @@ constexpr RgbQuad MakeRgb(uint8_t red, uint8_t green, uint8_t blue) {
     return RgbQuad{blue, green, red, 0};
 }
 
-// The 40-byte information header at the start of the block (little-endian
-// host: the struct is the on-disk layout).
+// The header copy of the 40-byte information header at the start of the
+// block; the block holds it little-endian, as the BMP format stores it.
 struct BitmapInfoHeader {
     uint32_t size = 0;
     int32_t width = 0;
