@@ -185,13 +185,19 @@ constexpr size_t kOffered =
     std::count_if(std::begin(kRows), std::end(kRows),
                   [](const CodecRow& row) { return row.recognitionPlace != 0; });
 
-constexpr bool RefusalsFit() {
-    for (const CodecRow& row : kRows)
+// Refusals read into a fixed buffer; recognition offers only rows that read.
+constexpr bool RowsAreSound() {
+    for (const CodecRow& row : kRows) {
         if (row.read == nullptr && row.refusal.headBytes > kMaxHeadBytes)
             return false;
+        if (row.recognitionPlace != 0 && !row.Reads())
+            return false;
+        if (row.refusal.matches != nullptr && row.refusal.notThisFormat == nullptr)
+            return false;
+    }
     return true;
 }
-static_assert(RefusalsFit());
+static_assert(RowsAreSound());
 
 void Refuse(const CodecRefusal& refusal, ByteStream* file, RasterImage& codec) {
     uint8_t head[kMaxHeadBytes] = {};

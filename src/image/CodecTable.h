@@ -47,10 +47,13 @@ struct CodecRow {
     uint32_t recognitionId = 0;
     // A failed hinted decode copies the codec's frame count.
     bool reportsFrames = false;
+
+    // Whether Decode takes this id: a reader, or a refusal that answers.
+    constexpr bool Reads() const { return read != nullptr || refusal.unsupported != nullptr; }
 };
 
 // Every row, in format id order. Ids without a row are neither read nor
-// written.
+// written; a row that does not read is refused by Decode as an unknown id.
 std::span<const CodecRow> CodecRows();
 const CodecRow* FindCodecRow(uint32_t formatId);
 // The rows recognition offers a file to, in that order.

@@ -57,7 +57,7 @@ bool RasterImage::Decode(ByteStream* file, uint32_t formatId) {
     if (formatId == FORMAT_UNKNOWN)
         return DecodeAutomatic(file);
     const CodecRow* row = FindCodecRow(formatId);
-    if (row == nullptr) {
+    if (row == nullptr || !row->Reads()) {
         SetLastError(kUnknownFormat);
         return false;
     }
