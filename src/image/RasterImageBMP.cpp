@@ -2,6 +2,7 @@
 
 #include "image/ByteStream.h"
 #include "image/CheckedMath.h"
+#include "image/DecoderSteps.h"
 #include "image/LittleEndian.h"
 #include "image/StreamReader.h"
 
@@ -53,22 +54,17 @@ bool IsBareInfoHeader(const uint8_t* head, size_t got) {
 // The decode in steps: where the information header starts, the header,
 // the bit-field masks, the palette, then the pixels, run-length coded or
 // as rows. Each step answers false with the last error set.
-class BmpReader {
+class BmpReader : private DecoderSteps {
 public:
-    BmpReader(RasterImageBMP& image, ByteStream* file) : image_(image), file_(file), in_(file) {}
+    BmpReader(RasterImageBMP& image, ByteStream* file) : DecoderSteps(image, file) {}
 
     bool Decode() {
-        if (!FindInfoHeader() || !ReadInfoHeader() || !ReadMasks() || !ReadPalette() ||
-            !CheckPixelData() || !CreateImage())
-            return false;
-        return runLength() ? ReadRunLengthPixels() : ReadRows();
+        return HasFile() && FindInfoHeader() && ReadInfoHeader() && ReadMasks() && ReadPalette() &&
+               CheckPixelData() && CreateImage() &&
+               (runLength() ? ReadRunLengthPixels() : ReadRows());
     }
 
 private:
-    bool Fail(const char* text) {
-        image_.SetLastError(text);
-        return false;
-    }
     bool runLength() const { return compression_ == 1 || compression_ == 2; }
 
     bool FindInfoHeader() {
@@ -267,10 +263,6 @@ private:
         return true;
     }
 
-    RasterImageBMP& image_;
-    ByteStream* file_;
-    StreamReader in_;
-
     bool fileHeader_ = false;
     uint32_t pixelOffset_ = 0;
     uint8_t info_[56] = {};
@@ -293,12 +285,7 @@ private:
 } // namespace
 
 bool RasterImageBMP::Decode(ByteStream* file) {
-    if (file == nullptr) {
-        SetLastError("null file handler");
-        return false;
-    }
-    BmpReader reader(*this, file);
-    return reader.Decode();
+    return BmpReader(*this, file).Decode();
 }
 
 // ---- writer

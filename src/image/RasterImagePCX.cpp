@@ -2,6 +2,7 @@
 
 #include "image/ByteStream.h"
 #include "image/CheckedMath.h"
+#include "image/DecoderSteps.h"
 #include "image/LittleEndian.h"
 #include "image/StreamReader.h"
 
@@ -18,26 +19,18 @@ constexpr const char* kTruncated = "Error: PCX file truncated";
 // The decode in steps: the header and its layout, the palette of the
 // header, the run-length coded scan lines, then the 256-colour palette at
 // the end of the file. Each step answers false with the last error set.
-class PcxReader {
+class PcxReader : private DecoderSteps {
 public:
-    PcxReader(RasterImagePCX& image, ByteStream* file) : image_(image), file_(file), in_(file) {}
+    PcxReader(RasterImagePCX& image, ByteStream* file) : DecoderSteps(image, file) {}
 
     bool Decode() {
-        start_ = file_->Tell();
-        if (!ReadHeader() || !CheckLayout() || !CreateImage() || !ReadScanLines())
-            return false;
-        if (target_ == 8)
-            ReadTrailerPalette();
-        return true;
+        return HasFile() && ReadHeader() && CheckLayout() && CreateImage() && ReadScanLines() &&
+               (target_ != 8 || ReadTrailerPalette());
     }
 
 private:
-    bool Fail(const char* text) {
-        image_.SetLastError(text);
-        return false;
-    }
-
     bool ReadHeader() {
+        start_ = file_->Tell();
         if (in_.ReadBytes(head_, sizeof head_) != sizeof head_ || head_[0] != 10 || head_[2] != 1)
             return Fail("Error: Not a PCX file");
         const int32_t xMin = le::LoadU16(head_ + 4);
@@ -157,8 +150,8 @@ private:
     }
 
     // Version 5 keeps it in the last 769 bytes: 12, then red, green, blue.
-    // Without it the image is taken for gray.
-    void ReadTrailerPalette() {
+    // Without it the image is taken for gray; either way the decode stands.
+    bool ReadTrailerPalette() {
         uint8_t tail[769];
         if (head_[1] >= 5 && file_->Seek(-769, 2) && file_->Tell() >= start_ + 128 &&
             file_->Read(tail, 1, sizeof tail) == sizeof tail && tail[0] == 12) {
@@ -166,14 +159,11 @@ private:
             for (int i = 0; i < 256; ++i)
                 palette[i] = RgbQuad{tail[3 + 3 * i], tail[2 + 3 * i], tail[1 + 3 * i], 0};
             image_.StorePalette(palette, 256);
-            return;
+            return true;
         }
         image_.FillGrayPalette();
+        return true;
     }
-
-    RasterImagePCX& image_;
-    ByteStream* file_;
-    StreamReader in_;
 
     int32_t start_ = 0;
     uint8_t head_[128] = {};
@@ -191,12 +181,7 @@ private:
 } // namespace
 
 bool RasterImagePCX::Decode(ByteStream* file) {
-    if (file == nullptr) {
-        SetLastError("null file handler");
-        return false;
-    }
-    PcxReader reader(*this, file);
-    return reader.Decode();
+    return PcxReader(*this, file).Decode();
 }
 
 // ---- writer

@@ -2,6 +2,7 @@
 
 #include "image/ByteStream.h"
 #include "image/CheckedMath.h"
+#include "image/DecoderSteps.h"
 #include "image/LittleEndian.h"
 #include "image/StreamReader.h"
 
@@ -28,18 +29,15 @@ RgbQuad PixelColour(const uint8_t* p, uint32_t bytes) {
 // The decode in steps: the header, the colour map, then the pixel rows,
 // plain or run-length coded. Each step answers false with the last error
 // set.
-class TgaReader {
+class TgaReader : private DecoderSteps {
 public:
-    TgaReader(RasterImageTGA& image, ByteStream* file) : image_(image), in_(file) {}
+    TgaReader(RasterImageTGA& image, ByteStream* file) : DecoderSteps(image, file) {}
 
-    bool Decode() { return ReadHeader() && ReadColourMap() && CreateImage() && ReadRows(); }
-
-private:
-    bool Fail(const char* text) {
-        image_.SetLastError(text);
-        return false;
+    bool Decode() {
+        return HasFile() && ReadHeader() && ReadColourMap() && CreateImage() && ReadRows();
     }
 
+private:
     bool ReadHeader() {
         uint8_t head[18];
         if (in_.ReadBytes(head, sizeof head) != sizeof head)
@@ -164,9 +162,6 @@ private:
         return true;
     }
 
-    RasterImageTGA& image_;
-    StreamReader in_;
-
     uint8_t mapType_ = 0;
     uint32_t mapFirst_ = 0;
     uint32_t mapLength_ = 0;
@@ -188,12 +183,7 @@ private:
 } // namespace
 
 bool RasterImageTGA::Decode(ByteStream* file) {
-    if (file == nullptr) {
-        SetLastError("null file handler");
-        return false;
-    }
-    TgaReader reader(*this, file);
-    return reader.Decode();
+    return TgaReader(*this, file).Decode();
 }
 
 // ---- writer
