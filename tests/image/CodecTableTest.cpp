@@ -43,6 +43,14 @@ TEST(CodecTable, RowsAndRecognitionOrder) {
                                      FORMAT_TIF, FORMAT_MNG, FORMAT_TGA, FORMAT_PCX, FORMAT_WBMP,
                                      FORMAT_WMF, FORMAT_PNM, FORMAT_SKA, FORMAT_RAW}));
 
+    for (const CodecRow* row : RecognitionOrder())
+        EXPECT_TRUE(row->Reads()) << row->name << " is offered files it cannot answer";
+    for (const CodecRow& row : CodecRows()) {
+        if (row.read == nullptr && row.refusal.matches != nullptr) {
+            EXPECT_NE(row.refusal.notThisFormat, nullptr) << row.name;
+        }
+    }
+
     std::vector<uint32_t> written;
     for (const CodecRow& row : CodecRows())
         if (row.write != nullptr)

@@ -292,10 +292,8 @@ RasterImage MakeImage(Kind kind, uint32_t width, uint32_t height) {
 }
 
 const ReaderFor* FindReader(uint32_t formatId) {
-    for (const ReaderFor& reader : kReaders)
-        if (reader.formatId == formatId)
-            return &reader;
-    return nullptr;
+    const auto found = std::ranges::find(kReaders, formatId, &ReaderFor::formatId);
+    return found != std::end(kReaders) ? found : nullptr;
 }
 
 // Largest per-sample difference between the picture and what was read.
