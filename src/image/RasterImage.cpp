@@ -1,10 +1,10 @@
 #include "image/RasterImage.h"
 
 #include "image/CheckedMath.h"
+#include "image/LittleEndian.h"
 #include "image/PaletteSearch.h"
 
 #include <algorithm>
-#include <bit>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -12,9 +12,6 @@
 #include <memory>
 
 namespace talvore {
-
-static_assert(std::endian::native == std::endian::little,
-              "the bitmap block header is the host's struct layout");
 
 namespace {
 
@@ -287,7 +284,17 @@ uint32_t RasterImage::BlockSize() const {
 
 void RasterImage::SyncBlockHeader() {
     if (block_ != nullptr && !IsSharedView())
-        std::memcpy(block_, &header_, kHeaderSize);
+        le::StoreFields(block_, {{4, header_.size},
+                                 {4, static_cast<uint32_t>(header_.width)},
+                                 {4, static_cast<uint32_t>(header_.height)},
+                                 {2, header_.planes},
+                                 {2, header_.bitCount},
+                                 {4, header_.compression},
+                                 {4, header_.sizeImage},
+                                 {4, static_cast<uint32_t>(header_.xPelsPerMeter)},
+                                 {4, static_cast<uint32_t>(header_.yPelsPerMeter)},
+                                 {4, header_.clrUsed},
+                                 {4, header_.clrImportant}});
 }
 
 void RasterImage::SetCompressionQuality(uint8_t quality) {

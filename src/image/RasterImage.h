@@ -8,9 +8,10 @@
 // LastErrorText(). No block is ever larger than RASTER_MAX_MEMORY.
 //
 // Loading goes through Decode (automatic recognition for id 0); saving
-// through Encode / SaveFile (RasterImageSave.cpp). Each codec class derives
-// from RasterImage and works on this object's block directly; for saving it
-// works on a non-owning ShareFrom view of the image being saved.
+// through Encode / SaveFile. Both find the format's codec in the codec table
+// (CodecTable.h). Each codec class derives from RasterImage and works on this
+// object's block directly; for saving it works on a non-owning ShareFrom view
+// of the image being saved.
 //
 // The model carries no selection mask, alpha plane, layers or sub-frames:
 // nothing in this system creates them, so the conversions have none to carry.
@@ -80,8 +81,8 @@ constexpr RgbQuad MakeRgb(uint8_t red, uint8_t green, uint8_t blue) {
     return RgbQuad{blue, green, red, 0};
 }
 
-// The 40-byte information header at the start of the block (little-endian
-// host: the struct is the on-disk layout).
+// The header copy of the 40-byte information header at the start of the
+// block; the block holds it little-endian, as the BMP format stores it.
 struct BitmapInfoHeader {
     uint32_t size = 0;
     int32_t width = 0;

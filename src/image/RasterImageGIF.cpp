@@ -2,6 +2,7 @@
 
 #include "image/ByteStream.h"
 #include "image/GifLzwEncoder.h"
+#include "image/LittleEndian.h"
 
 #include <algorithm>
 #include <cstring>
@@ -9,22 +10,6 @@
 #include <vector>
 
 namespace talvore {
-
-bool RasterImageGIF::Decode(ByteStream* file) {
-    if (file == nullptr) {
-        SetLastError("null file handler");
-        return false;
-    }
-    uint8_t head[13];
-    if (file->Read(head, 1, sizeof head) != sizeof head || std::memcmp(head, "GIF8", 4) != 0) {
-        SetLastError("Not a GIF");
-        return false;
-    }
-    SetLastError("GIF decoding is not supported");
-    return false;
-}
-
-// ---- writer
 
 bool RasterImageGIF::Encode(ByteStream* file) {
     if (CheckEncodeTarget(file))
@@ -47,39 +32,34 @@ bool RasterImageGIF::Encode(ByteStream* file) {
     // Header, global table, control extension and image descriptor: one write.
     std::vector<uint8_t> head;
     head.reserve(13 + 3 * 256 + 8 + 10 + 1);
-    auto put16 = [&head](uint32_t value) {
-        head.push_back(static_cast<uint8_t>(value));
-        head.push_back(static_cast<uint8_t>(value >> 8));
-    };
     for (char ch : {'G', 'I', 'F', '8', '9', 'a'})
         head.push_back(static_cast<uint8_t>(ch));
-    put16(width);
-    put16(height);
-    head.push_back(static_cast<uint8_t>(128 + 16 * (bits - 1) + (bits - 1)));
-    head.push_back(0); // background colour index
-    head.push_back(0); // pixel aspect ratio
+    le::AppendFields(head, {{2, width},
+                            {2, height},
+                            {1, 128 + 16 * (bits - 1) + (bits - 1)},
+                            {1, 0},   // background colour index
+                            {1, 0}}); // pixel aspect ratio
     for (uint32_t i = 0; i < colours; ++i) {
         const RgbQuad c = palette != nullptr ? palette[i] : RgbQuad{};
-        head.push_back(c.red);
-        head.push_back(c.green);
-        head.push_back(c.blue);
+        head.insert(head.end(), {c.red, c.green, c.blue});
     }
 
     const int32_t background = BackgroundIndex();
-    head.insert(head.end(), {0x21, 0xF9, 0x04});
-    head.push_back(background != -1 ? 1 : 0);
-    put16(Info().frameDelay & 0xFFFF);
-    head.push_back(static_cast<uint8_t>(background));
-    head.push_back(0);
-
-    head.push_back(0x2C);
-    put16(static_cast<uint32_t>(Info().xOffset));
-    put16(static_cast<uint32_t>(Info().yOffset));
-    put16(width);
-    put16(height);
-    head.push_back(0); // no local table, not interlaced
     const int minimumCodeSize = static_cast<int>(std::max<uint32_t>(bits, 2));
-    head.push_back(static_cast<uint8_t>(minimumCodeSize));
+    le::AppendFields(head, {{1, 0x21},
+                            {1, 0xF9},
+                            {1, 4},
+                            {1, background != -1 ? 1u : 0u},
+                            {2, Info().frameDelay & 0xFFFF},
+                            {1, static_cast<uint32_t>(background)},
+                            {1, 0},
+                            {1, 0x2C},
+                            {2, static_cast<uint32_t>(Info().xOffset)},
+                            {2, static_cast<uint32_t>(Info().yOffset)},
+                            {2, width},
+                            {2, height},
+                            {1, 0}, // no local table, not interlaced
+                            {1, static_cast<uint32_t>(minimumCodeSize)}});
     if (file->Write(head.data(), 1, head.size()) != head.size()) {
         SetLastError("Write Error in GIF file");
         return false;

@@ -1,7 +1,7 @@
-// RasterImageGIF: the codec for GIF files (signature "GIF8").
-// Decode reads from the stream's current position into this image's block and
-// answers false with a last error when the data is not its format (it must
-// refuse PNM data, which the recognition order offers it) or is damaged.
+// RasterImageGIF: the GIF writer (GIF89a, one image, the global colour
+// table of the image's palette, LZW data from GifLzwEncoder). It writes a
+// shared view of the image being saved; images of more than 8 bits are
+// refused.
 #pragma once
 
 #include "image/RasterImage.h"
@@ -12,8 +12,6 @@ class RasterImageGIF : public RasterImage {
 public:
     explicit RasterImageGIF(uint32_t formatId = FORMAT_GIF) : RasterImage(formatId) {}
     ~RasterImageGIF() override = default;
-
-    bool Decode(ByteStream* file);
 
     // Writes this image (a shared view of the image being saved).
     bool Encode(ByteStream* file);

@@ -1,7 +1,6 @@
-// RasterImageJPG: the codec for JPEG files (start-of-image marker FF D8), through libjpeg.
-// Decode reads from the stream's current position into this image's block and
-// answers false with a last error when the data is not its format (it must
-// refuse PNM data, which the recognition order offers it) or is damaged.
+// RasterImageJPG: the JPEG writer, through libjpeg. It writes a shared view
+// of the image being saved: 24-bit images as colour, 8-bit images with the
+// identity gray palette as gray; other palette images are refused.
 #pragma once
 
 #include "image/RasterImage.h"
@@ -12,8 +11,6 @@ class RasterImageJPG : public RasterImage {
 public:
     explicit RasterImageJPG(uint32_t formatId = FORMAT_JPG) : RasterImage(formatId) {}
     ~RasterImageJPG() override = default;
-
-    bool Decode(ByteStream* file);
 
     // Writes this image (a shared view of the image being saved).
     bool Encode(ByteStream* file);

@@ -2,6 +2,8 @@
 
 #include "image/ByteStream.h"
 #include "image/CheckedMath.h"
+#include "image/DecoderSteps.h"
+#include "image/LittleEndian.h"
 #include "image/StreamReader.h"
 
 #include <algorithm>
@@ -10,151 +12,176 @@
 
 namespace talvore {
 
-bool RasterImagePCX::Decode(ByteStream* file) {
-    if (file == nullptr) {
-        SetLastError("null file handler");
-        return false;
+namespace {
+
+constexpr const char* kTruncated = "Error: PCX file truncated";
+
+// The decode in steps: the header and its layout, the palette of the
+// header, the run-length coded scan lines, then the 256-colour palette at
+// the end of the file. Each step answers false with the last error set.
+class PcxReader : private DecoderSteps {
+public:
+    PcxReader(RasterImagePCX& image, ByteStream* file) : DecoderSteps(image, file) {}
+
+    bool Decode() {
+        return HasFile() && ReadHeader() && CheckLayout() && CreateImage() && ReadScanLines() &&
+               (target_ != 8 || ReadTrailerPalette());
     }
-    const int32_t start = file->Tell();
-    StreamReader in(file);
-    uint8_t head[128];
-    if (in.ReadBytes(head, sizeof head) != sizeof head || head[0] != 10 || head[2] != 1) {
-        SetLastError("Error: Not a PCX file");
-        return false;
+
+private:
+    bool ReadHeader() {
+        start_ = file_->Tell();
+        if (in_.ReadBytes(head_, sizeof head_) != sizeof head_ || head_[0] != 10 || head_[2] != 1)
+            return Fail("Error: Not a PCX file");
+        const int32_t xMin = le::LoadU16(head_ + 4);
+        const int32_t yMin = le::LoadU16(head_ + 6);
+        const int32_t xMax = le::LoadU16(head_ + 8);
+        const int32_t yMax = le::LoadU16(head_ + 10);
+        if (xMax < xMin || yMax < yMin)
+            return Fail("Error: Invalid PCX image dimensions");
+        width_ = static_cast<uint32_t>(xMax - xMin + 1);
+        height_ = static_cast<uint32_t>(yMax - yMin + 1);
+        bits_ = head_[3];
+        planes_ = head_[65];
+        lineBytes_ = le::LoadU16(head_ + 66);
+        return true;
     }
-    const uint32_t version = head[1];
-    const uint32_t bits = head[3];
-    const int32_t xMin = head[4] | head[5] << 8;
-    const int32_t yMin = head[6] | head[7] << 8;
-    const int32_t xMax = head[8] | head[9] << 8;
-    const int32_t yMax = head[10] | head[11] << 8;
-    const int32_t hDpi = head[12] | head[13] << 8;
-    const int32_t vDpi = head[14] | head[15] << 8;
-    const uint32_t planes = head[65];
-    const uint32_t lineBytes = head[66] | head[67] << 8;
-    if (xMax < xMin || yMax < yMin) {
-        SetLastError("Error: Invalid PCX image dimensions");
-        return false;
-    }
-    const uint32_t width = static_cast<uint32_t>(xMax - xMin + 1);
-    const uint32_t height = static_cast<uint32_t>(yMax - yMin + 1);
 
     // The layouts in use: 1-bit mono, 4-bit as one plane or four bit
     // planes, 8-bit with a 256-colour palette, 24-bit as three 8-bit planes.
-    uint32_t target = 0;
-    if (bits == 1 && planes == 1)
-        target = 1;
-    else if ((bits == 1 && planes == 4) || (bits == 4 && planes == 1))
-        target = 4;
-    else if (bits == 8 && planes == 1)
-        target = 8;
-    else if (bits == 8 && planes == 3)
-        target = 24;
-    if (target == 0) {
-        SetLastError("Error: Unsupported PCX bit depth");
-        return false;
-    }
-    if (uint64_t{lineBytes} * 8 < uint64_t{width} * bits) {
-        SetLastError("Error: Invalid PCX line length");
-        return false;
-    }
-    const uint64_t scanBytes = uint64_t{lineBytes} * planes;
-    // Every byte of run-length data stands for at most 63 decoded bytes.
-    uint64_t decoded = 0;
-    const int64_t remaining = in.Remaining();
-    if (!CheckedMul<uint64_t>(scanBytes, height, &decoded) ||
-        (remaining >= 0 && (decoded + 62) / 63 > static_cast<uint64_t>(remaining))) {
-        SetLastError("Error: PCX file truncated");
-        return false;
-    }
-    if (Create(width, height, target, FORMAT_PCX) == nullptr)
-        return false;
-    if (hDpi > 0)
-        SetHorizontalDpi(hDpi);
-    if (vDpi > 0)
-        SetVerticalDpi(vDpi);
-
-    if (target == 1) {
-        FillStandardPalette(); // black, white
-    } else if (target == 4) {
-        RgbQuad palette[16];
-        for (int i = 0; i < 16; ++i)
-            palette[i] = RgbQuad{head[18 + 3 * i], head[17 + 3 * i], head[16 + 3 * i], 0};
-        StorePalette(palette, 16);
+    bool CheckLayout() {
+        if (bits_ == 1 && planes_ == 1)
+            target_ = 1;
+        else if ((bits_ == 1 && planes_ == 4) || (bits_ == 4 && planes_ == 1))
+            target_ = 4;
+        else if (bits_ == 8 && planes_ == 1)
+            target_ = 8;
+        else if (bits_ == 8 && planes_ == 3)
+            target_ = 24;
+        if (target_ == 0)
+            return Fail("Error: Unsupported PCX bit depth");
+        if (uint64_t{lineBytes_} * 8 < uint64_t{width_} * bits_)
+            return Fail("Error: Invalid PCX line length");
+        // Every byte of run-length data stands for at most 63 decoded bytes.
+        scanBytes_ = uint64_t{lineBytes_} * planes_;
+        uint64_t decoded = 0;
+        const int64_t remaining = in_.Remaining();
+        if (!CheckedMul<uint64_t>(scanBytes_, height_, &decoded) ||
+            (remaining >= 0 && (decoded + 62) / 63 > static_cast<uint64_t>(remaining)))
+            return Fail(kTruncated);
+        return true;
     }
 
-    std::vector<uint8_t> scan(static_cast<size_t>(scanBytes));
-    uint32_t runLeft = 0;
-    uint8_t runValue = 0;
-    for (uint32_t r = 0; r < height; ++r) {
-        // Runs may continue from one scan line into the next.
-        for (size_t i = 0; i < scan.size(); ++i) {
-            if (runLeft == 0) {
-                const int c = in.Get();
-                if (c < 0) {
-                    SetLastError("Error: PCX file truncated");
-                    return false;
-                }
-                if ((c & 0xC0) == 0xC0) {
-                    runLeft = static_cast<uint32_t>(c & 0x3F);
-                    const int v = in.Get();
-                    if (v < 0) {
-                        SetLastError("Error: PCX file truncated");
-                        return false;
-                    }
-                    runValue = static_cast<uint8_t>(v);
-                    if (runLeft == 0) {
-                        --i; // an empty run stands for nothing
-                        continue;
-                    }
-                } else {
-                    runLeft = 1;
-                    runValue = static_cast<uint8_t>(c);
-                }
-            }
-            scan[i] = runValue;
-            --runLeft;
+    bool CreateImage() {
+        if (image_.Create(width_, height_, target_, FORMAT_PCX) == nullptr)
+            return false;
+        const int32_t hDpi = le::LoadU16(head_ + 12);
+        const int32_t vDpi = le::LoadU16(head_ + 14);
+        if (hDpi > 0)
+            image_.SetHorizontalDpi(hDpi);
+        if (vDpi > 0)
+            image_.SetVerticalDpi(vDpi);
+        if (target_ == 1) {
+            image_.FillStandardPalette(); // black, white
+        } else if (target_ == 4) {
+            RgbQuad palette[16];
+            for (int i = 0; i < 16; ++i)
+                palette[i] = RgbQuad{head_[18 + 3 * i], head_[17 + 3 * i], head_[16 + 3 * i], 0};
+            image_.StorePalette(palette, 16);
         }
-        const int32_t y = static_cast<int32_t>(height - 1 - r);
-        uint8_t* dst = RowPointer(y);
-        if (target == 24) {
-            for (uint32_t x = 0; x < width; ++x) {
-                dst[3 * x] = scan[2 * lineBytes + x];
-                dst[3 * x + 1] = scan[lineBytes + x];
+        return true;
+    }
+
+    // Runs may continue from one scan line into the next.
+    bool ReadScanLine(std::vector<uint8_t>& scan) {
+        for (size_t i = 0; i < scan.size();) {
+            if (runLeft_ == 0) {
+                const int c = in_.Get();
+                if (c < 0)
+                    return Fail(kTruncated);
+                runLeft_ = 1;
+                runValue_ = static_cast<uint8_t>(c);
+                if ((c & 0xC0) == 0xC0) {
+                    const int v = in_.Get();
+                    if (v < 0)
+                        return Fail(kTruncated);
+                    runLeft_ = static_cast<uint32_t>(c & 0x3F); // 0 stands for nothing
+                    runValue_ = static_cast<uint8_t>(v);
+                }
+                continue;
+            }
+            scan[i++] = runValue_;
+            --runLeft_;
+        }
+        return true;
+    }
+
+    void StoreScanLine(const std::vector<uint8_t>& scan, uint32_t r) {
+        const int32_t y = static_cast<int32_t>(height_ - 1 - r);
+        uint8_t* dst = image_.RowPointer(y);
+        if (target_ == 24) {
+            for (uint32_t x = 0; x < width_; ++x) {
+                dst[3 * x] = scan[2 * lineBytes_ + x];
+                dst[3 * x + 1] = scan[lineBytes_ + x];
                 dst[3 * x + 2] = scan[x];
             }
-        } else if (target == 4 && planes == 4) {
-            for (uint32_t x = 0; x < width; ++x) {
+        } else if (target_ == 4 && planes_ == 4) {
+            for (uint32_t x = 0; x < width_; ++x) {
                 uint8_t index = 0;
                 for (uint32_t p = 0; p < 4; ++p)
-                    index |= static_cast<uint8_t>(((scan[p * lineBytes + x / 8] >> (7 - x % 8)) & 1)
-                                                  << p);
-                WriteIndex(static_cast<int32_t>(x), y, index);
+                    index |= static_cast<uint8_t>(
+                        ((scan[p * lineBytes_ + x / 8] >> (7 - x % 8)) & 1) << p);
+                image_.WriteIndex(static_cast<int32_t>(x), y, index);
             }
         } else {
             std::memcpy(dst, scan.data(),
-                        std::min<size_t>(RowStride(), (uint64_t{width} * bits + 7) / 8));
+                        std::min<size_t>(image_.RowStride(), (uint64_t{width_} * bits_ + 7) / 8));
         }
     }
 
-    if (target == 8) {
-        // Version 5 keeps the palette in the last 769 bytes: 12, then RGB.
-        RgbQuad palette[256];
+    bool ReadScanLines() {
+        std::vector<uint8_t> scan(static_cast<size_t>(scanBytes_));
+        for (uint32_t r = 0; r < height_; ++r) {
+            if (!ReadScanLine(scan))
+                return false;
+            StoreScanLine(scan, r);
+        }
+        return true;
+    }
+
+    // Version 5 keeps it in the last 769 bytes: 12, then red, green, blue.
+    // Without it the image is taken for gray; either way the decode stands.
+    bool ReadTrailerPalette() {
         uint8_t tail[769];
-        bool found = false;
-        if (version >= 5 && file->Seek(-769, 2) && file->Tell() >= start + 128 &&
-            file->Read(tail, 1, sizeof tail) == sizeof tail && tail[0] == 12) {
+        if (head_[1] >= 5 && file_->Seek(-769, 2) && file_->Tell() >= start_ + 128 &&
+            file_->Read(tail, 1, sizeof tail) == sizeof tail && tail[0] == 12) {
+            RgbQuad palette[256];
             for (int i = 0; i < 256; ++i)
                 palette[i] = RgbQuad{tail[3 + 3 * i], tail[2 + 3 * i], tail[1 + 3 * i], 0};
-            found = true;
+            image_.StorePalette(palette, 256);
+            return true;
         }
-        if (found) {
-            StorePalette(palette, 256);
-        } else {
-            FillGrayPalette();
-        }
+        image_.FillGrayPalette();
+        return true;
     }
-    return true;
+
+    int32_t start_ = 0;
+    uint8_t head_[128] = {};
+    uint32_t width_ = 0;
+    uint32_t height_ = 0;
+    uint32_t bits_ = 0;
+    uint32_t planes_ = 0;
+    uint32_t lineBytes_ = 0;
+    uint32_t target_ = 0;
+    uint64_t scanBytes_ = 0;
+    uint32_t runLeft_ = 0;
+    uint8_t runValue_ = 0;
+};
+
+} // namespace
+
+bool RasterImagePCX::Decode(ByteStream* file) {
+    return PcxReader(*this, file).Decode();
 }
 
 // ---- writer
@@ -242,18 +269,16 @@ bool RasterImagePCX::Encode(ByteStream* file) {
     const uint32_t planes = bits == 24 ? 3 : (bits == 4 ? 4 : 1);
 
     uint8_t header[128] = {};
-    header[0] = 10;
-    header[1] = 5;
-    header[2] = 1;
-    header[3] = bytePlanes ? 8 : 1;
-    auto put16 = [&header](size_t at, uint32_t value) {
-        header[at] = static_cast<uint8_t>(value);
-        header[at + 1] = static_cast<uint8_t>(value >> 8);
-    };
-    put16(8, width - 1);
-    put16(10, height - 1);
-    put16(12, static_cast<uint32_t>(HorizontalDpi()));
-    put16(14, static_cast<uint32_t>(VerticalDpi()));
+    le::StoreFields(header, {{1, 10},
+                             {1, 5},
+                             {1, 1},
+                             {1, bytePlanes ? 8u : 1u},
+                             {2, 0},
+                             {2, 0},
+                             {2, width - 1},
+                             {2, height - 1},
+                             {2, static_cast<uint32_t>(HorizontalDpi())},
+                             {2, static_cast<uint32_t>(VerticalDpi())}});
     if (bits == 1) {
         header[19] = header[20] = header[21] = 255;
     } else if (bits == 4 && palette != nullptr) {
@@ -263,9 +288,8 @@ bool RasterImagePCX::Encode(ByteStream* file) {
             header[18 + i * 3] = palette[i].blue;
         }
     }
-    header[65] = static_cast<uint8_t>(planes);
-    put16(66, bytesPerLine);
-    put16(68, bits == 24 ? 1 : 0);
+    le::StoreFields(header + 64,
+                    {{1, 0}, {1, planes}, {2, bytesPerLine}, {2, bits == 24 ? 1u : 0u}});
     if (file->Write(header, 1, sizeof header) == 0) {
         SetLastError("cannot write PCX header");
         return false;

@@ -1,7 +1,6 @@
-// RasterImagePNG: the codec for PNG files (the PNG signature), through libpng.
-// Decode reads from the stream's current position into this image's block and
-// answers false with a last error when the data is not its format (it must
-// refuse PNM data, which the recognition order offers it) or is damaged.
+// RasterImagePNG: the PNG writer, through libpng. It writes a shared view of
+// the image being saved at its own depth: gray with the identity gray
+// palette, a PLTE palette otherwise, RGB at 24 bits.
 #pragma once
 
 #include "image/RasterImage.h"
@@ -12,8 +11,6 @@ class RasterImagePNG : public RasterImage {
 public:
     explicit RasterImagePNG(uint32_t formatId = FORMAT_PNG) : RasterImage(formatId) {}
     ~RasterImagePNG() override = default;
-
-    bool Decode(ByteStream* file);
 
     // Writes this image (a shared view of the image being saved).
     bool Encode(ByteStream* file);

@@ -2,6 +2,8 @@
 
 #include "image/ByteStream.h"
 #include "image/CheckedMath.h"
+#include "image/DecoderSteps.h"
+#include "image/LittleEndian.h"
 #include "image/StreamReader.h"
 
 #include <algorithm>
@@ -12,153 +14,176 @@ namespace talvore {
 
 namespace {
 
+constexpr const char* kBadHeader = "bad TGA header";
+constexpr const char* kTruncated = "TGA file truncated";
+
 // One pixel of `bytes` bytes (little-endian) as blue, green, red.
 RgbQuad PixelColour(const uint8_t* p, uint32_t bytes) {
     if (bytes >= 3)
         return RgbQuad{p[0], p[1], p[2], 0};
-    const uint32_t v = p[0] | p[1] << 8; // 5-5-5 (the top bit is attribute)
+    const uint32_t v = le::LoadU16(p); // 5-5-5 (the top bit is attribute)
     auto scale = [](uint32_t five) { return static_cast<uint8_t>((five * 255 + 15) / 31); };
     return RgbQuad{scale(v & 0x1F), scale((v >> 5) & 0x1F), scale((v >> 10) & 0x1F), 0};
 }
 
-} // namespace
+// The decode in steps: the header, the colour map, then the pixel rows,
+// plain or run-length coded. Each step answers false with the last error
+// set.
+class TgaReader : private DecoderSteps {
+public:
+    TgaReader(RasterImageTGA& image, ByteStream* file) : DecoderSteps(image, file) {}
 
-bool RasterImageTGA::Decode(ByteStream* file) {
-    if (file == nullptr) {
-        SetLastError("null file handler");
-        return false;
+    bool Decode() {
+        return HasFile() && ReadHeader() && ReadColourMap() && CreateImage() && ReadRows();
     }
-    StreamReader in(file);
-    uint8_t head[18];
-    if (in.ReadBytes(head, sizeof head) != sizeof head) {
-        SetLastError("bad TGA header");
-        return false;
+
+private:
+    bool ReadHeader() {
+        uint8_t head[18];
+        if (in_.ReadBytes(head, sizeof head) != sizeof head)
+            return Fail(kBadHeader);
+        const uint8_t type = head[2];
+        mapType_ = head[1];
+        mapFirst_ = le::LoadU16(head + 3);
+        mapLength_ = le::LoadU16(head + 5);
+        mapEntryBits_ = head[7];
+        width_ = le::LoadU16(head + 12);
+        height_ = le::LoadU16(head + 14);
+        const uint32_t depth = head[16];
+        topFirst_ = (head[17] & 0x20) != 0;
+        rightFirst_ = (head[17] & 0x10) != 0;
+        const bool typeOk =
+            type == 1 || type == 2 || type == 3 || type == 9 || type == 10 || type == 11;
+        if (!typeOk || width_ == 0 || height_ == 0 || depth == 0 || mapLength_ > 256)
+            return Fail(kBadHeader);
+        mapped_ = type == 1 || type == 9;
+        gray_ = type == 3 || type == 11;
+        runLength_ = type >= 9;
+        const bool depthOk = mapped_ ? depth == 8 && mapType_ == 1
+                             : gray_ ? depth == 8
+                                     : (depth == 15 || depth == 16 || depth == 24 || depth == 32);
+        const bool mapOk = mapType_ == 0 || (mapEntryBits_ == 15 || mapEntryBits_ == 16 ||
+                                             mapEntryBits_ == 24 || mapEntryBits_ == 32);
+        if (!depthOk || !mapOk)
+            return Fail("Unsupported TGA pixel depth");
+        pixelBytes_ = (depth + 7) / 8;
+        if (!in_.Skip(head[0]))
+            return Fail(kTruncated);
+        return true;
     }
-    const uint8_t idLength = head[0];
-    const uint8_t mapType = head[1];
-    const uint8_t type = head[2];
-    const uint32_t mapFirst = head[3] | head[4] << 8;
-    const uint32_t mapLength = head[5] | head[6] << 8;
-    const uint32_t mapEntryBits = head[7];
-    const uint32_t width = head[12] | head[13] << 8;
-    const uint32_t height = head[14] | head[15] << 8;
-    const uint32_t depth = head[16];
-    const uint8_t descriptor = head[17];
-    const bool typeOk =
-        type == 1 || type == 2 || type == 3 || type == 9 || type == 10 || type == 11;
-    if (!typeOk || width == 0 || height == 0 || depth == 0 || mapLength > 256) {
-        SetLastError("bad TGA header");
-        return false;
-    }
-    const bool mapped = type == 1 || type == 9;
-    const bool gray = type == 3 || type == 11;
-    const bool rle = type >= 9;
-    const bool depthOk = mapped ? depth == 8 && mapType == 1
-                         : gray ? depth == 8
-                                : (depth == 15 || depth == 16 || depth == 24 || depth == 32);
-    const bool mapOk = mapType == 0 || (mapEntryBits == 15 || mapEntryBits == 16 ||
-                                        mapEntryBits == 24 || mapEntryBits == 32);
-    if (!depthOk || !mapOk) {
-        SetLastError("Unsupported TGA pixel depth");
-        return false;
-    }
-    if (!in.Skip(idLength)) {
-        SetLastError("TGA file truncated");
-        return false;
-    }
-    // The colour map; its entries stand for indices mapFirst onwards.
-    RgbQuad palette[256] = {};
-    if (mapType == 1) {
-        const uint32_t entryBytes = (mapEntryBits + 7) / 8;
-        for (uint32_t i = 0; i < mapLength; ++i) {
+
+    // Its entries stand for indices mapFirst onwards.
+    bool ReadColourMap() {
+        if (mapType_ != 1)
+            return true;
+        const uint32_t entryBytes = (mapEntryBits_ + 7) / 8;
+        for (uint32_t i = 0; i < mapLength_; ++i) {
             uint8_t entry[4] = {};
-            if (in.ReadBytes(entry, entryBytes) != entryBytes) {
-                SetLastError("TGA file truncated");
-                return false;
-            }
-            if (mapFirst + i < 256)
-                palette[mapFirst + i] = PixelColour(entry, entryBytes);
+            if (in_.ReadBytes(entry, entryBytes) != entryBytes)
+                return Fail(kTruncated);
+            if (mapFirst_ + i < 256)
+                palette_[mapFirst_ + i] = PixelColour(entry, entryBytes);
         }
+        return true;
     }
-    const uint32_t pixelBytes = (depth + 7) / 8;
-    uint64_t total = 0;
-    uint64_t rawBytes = 0;
-    if (!CheckedMul<uint64_t>(width, height, &total) ||
-        !CheckedMul<uint64_t>(total, pixelBytes, &rawBytes)) {
-        SetLastError("bad TGA header");
-        return false;
-    }
+
     // Uncompressed data must all be there; run-length data at least one
     // packet per 128 pixels.
-    const int64_t remaining = in.Remaining();
-    const uint64_t minimum = rle ? (total + 127) / 128 * (1 + pixelBytes) : rawBytes;
-    if (remaining >= 0 && minimum > static_cast<uint64_t>(remaining)) {
-        SetLastError("TGA file truncated");
-        return false;
-    }
-    if (Create(width, height, mapped || gray ? 8 : 24, FORMAT_TGA) == nullptr)
-        return false;
-    if (mapped) {
-        StorePalette(palette, 256);
-    } else if (gray) {
-        FillGrayPalette();
+    bool CreateImage() {
+        uint64_t total = 0;
+        uint64_t rawBytes = 0;
+        if (!CheckedMul<uint64_t>(width_, height_, &total) ||
+            !CheckedMul<uint64_t>(total, pixelBytes_, &rawBytes))
+            return Fail(kBadHeader);
+        const int64_t remaining = in_.Remaining();
+        const uint64_t minimum = runLength_ ? (total + 127) / 128 * (1 + pixelBytes_) : rawBytes;
+        if (remaining >= 0 && minimum > static_cast<uint64_t>(remaining))
+            return Fail(kTruncated);
+        if (image_.Create(width_, height_, mapped_ || gray_ ? 8 : 24, FORMAT_TGA) == nullptr)
+            return false;
+        if (mapped_)
+            image_.StorePalette(palette_, 256);
+        else if (gray_)
+            image_.FillGrayPalette();
+        return true;
     }
 
-    const bool topFirst = (descriptor & 0x20) != 0;
-    const bool rightFirst = (descriptor & 0x10) != 0;
-    const uint32_t outBytes = mapped || gray ? 1 : 3;
-    std::vector<uint8_t> row(static_cast<size_t>(width) * pixelBytes);
-    uint32_t runLeft = 0;   // pixels left in the current packet
-    bool runRepeat = false; // the packet repeats one pixel
-    uint8_t runPixel[4] = {};
-    for (uint32_t r = 0; r < height; ++r) {
-        if (!rle) {
-            if (in.ReadBytes(row.data(), row.size()) != row.size()) {
-                SetLastError("TGA file truncated");
-                return false;
+    // Packets may run on from one row into the next.
+    bool ReadRunLengthRow(uint8_t* row) {
+        for (uint32_t x = 0; x < width_; ++x) {
+            if (runLeft_ == 0) {
+                const int packet = in_.Get();
+                if (packet < 0)
+                    return Fail(kTruncated);
+                runLeft_ = (static_cast<uint32_t>(packet) & 0x7F) + 1;
+                runRepeat_ = (packet & 0x80) != 0;
+                if (runRepeat_ && in_.ReadBytes(runPixel_, pixelBytes_) != pixelBytes_)
+                    return Fail(kTruncated);
             }
-        } else {
-            // Packets may run on from one row into the next.
-            for (uint32_t x = 0; x < width; ++x) {
-                if (runLeft == 0) {
-                    const int packet = in.Get();
-                    if (packet < 0) {
-                        SetLastError("TGA file truncated");
-                        return false;
-                    }
-                    runLeft = (static_cast<uint32_t>(packet) & 0x7F) + 1;
-                    runRepeat = (packet & 0x80) != 0;
-                    if (runRepeat && in.ReadBytes(runPixel, pixelBytes) != pixelBytes) {
-                        SetLastError("TGA file truncated");
-                        return false;
-                    }
-                }
-                uint8_t* p = row.data() + static_cast<size_t>(x) * pixelBytes;
-                if (runRepeat) {
-                    std::memcpy(p, runPixel, pixelBytes);
-                } else if (in.ReadBytes(p, pixelBytes) != pixelBytes) {
-                    SetLastError("TGA file truncated");
-                    return false;
-                }
-                --runLeft;
-            }
+            uint8_t* p = row + static_cast<size_t>(x) * pixelBytes_;
+            if (runRepeat_)
+                std::memcpy(p, runPixel_, pixelBytes_);
+            else if (in_.ReadBytes(p, pixelBytes_) != pixelBytes_)
+                return Fail(kTruncated);
+            --runLeft_;
         }
-        uint8_t* dst = RowPointer(static_cast<int32_t>(topFirst ? height - 1 - r : r));
-        for (uint32_t x = 0; x < width; ++x) {
-            const uint32_t column = rightFirst ? width - 1 - x : x;
-            const uint8_t* p = row.data() + static_cast<size_t>(x) * pixelBytes;
+        return true;
+    }
+
+    void StoreRow(const uint8_t* row, uint32_t r) {
+        uint8_t* dst = image_.RowPointer(static_cast<int32_t>(topFirst_ ? height_ - 1 - r : r));
+        const uint32_t outBytes = mapped_ || gray_ ? 1 : 3;
+        for (uint32_t x = 0; x < width_; ++x) {
+            const uint32_t column = rightFirst_ ? width_ - 1 - x : x;
+            const uint8_t* p = row + static_cast<size_t>(x) * pixelBytes_;
             uint8_t* q = dst + static_cast<size_t>(column) * outBytes;
             if (outBytes == 1) {
                 q[0] = p[0];
             } else {
-                const RgbQuad c = PixelColour(p, pixelBytes);
+                const RgbQuad c = PixelColour(p, pixelBytes_);
                 q[0] = c.blue;
                 q[1] = c.green;
                 q[2] = c.red;
             }
         }
     }
-    return true;
+
+    bool ReadRows() {
+        std::vector<uint8_t> row(static_cast<size_t>(width_) * pixelBytes_);
+        for (uint32_t r = 0; r < height_; ++r) {
+            if (runLength_) {
+                if (!ReadRunLengthRow(row.data()))
+                    return false;
+            } else if (in_.ReadBytes(row.data(), row.size()) != row.size()) {
+                return Fail(kTruncated);
+            }
+            StoreRow(row.data(), r);
+        }
+        return true;
+    }
+
+    uint8_t mapType_ = 0;
+    uint32_t mapFirst_ = 0;
+    uint32_t mapLength_ = 0;
+    uint32_t mapEntryBits_ = 0;
+    uint32_t width_ = 0;
+    uint32_t height_ = 0;
+    uint32_t pixelBytes_ = 0;
+    bool mapped_ = false;
+    bool gray_ = false;
+    bool runLength_ = false;
+    bool topFirst_ = false;
+    bool rightFirst_ = false;
+    RgbQuad palette_[256] = {};
+    uint32_t runLeft_ = 0;   // pixels left in the current packet
+    bool runRepeat_ = false; // the packet repeats one pixel
+    uint8_t runPixel_[4] = {};
+};
+
+} // namespace
+
+bool RasterImageTGA::Decode(ByteStream* file) {
+    return TgaReader(*this, file).Decode();
 }
 
 // ---- writer
@@ -179,19 +204,19 @@ bool RasterImageTGA::Encode(ByteStream* file) {
     const bool mapped = bits == 8;
     const uint32_t width = static_cast<uint32_t>(Width());
     const uint32_t height = static_cast<uint32_t>(Height());
-    uint8_t header[18] = {};
-    header[1] = mapped ? 1 : 0;
-    header[2] = mapped ? 1 : 2;
-    if (mapped) {
-        header[5] = 0x00; // 256 entries, little-endian
-        header[6] = 0x01;
-        header[7] = 24;
-    }
-    header[12] = static_cast<uint8_t>(width);
-    header[13] = static_cast<uint8_t>(width >> 8);
-    header[14] = static_cast<uint8_t>(height);
-    header[15] = static_cast<uint8_t>(height >> 8);
-    header[16] = static_cast<uint8_t>(bits);
+    uint8_t header[18];
+    le::StoreFields(header, {{1, 0},
+                             {1, mapped ? 1u : 0u},
+                             {1, mapped ? 1u : 2u},
+                             {2, 0},
+                             {2, mapped ? 256u : 0u},
+                             {1, mapped ? 24u : 0u},
+                             {2, 0},
+                             {2, 0},
+                             {2, width},
+                             {2, height},
+                             {1, bits},
+                             {1, 0}});
     // Short writes are counted and reported at the end: a cut-short file
     // must not pass for done.
     bool complete = file->Write(header, 1, sizeof header) == sizeof header;

@@ -1,7 +1,6 @@
-// RasterImageTIF: the codec for TIFF files (byte-order mark II or MM and version 42), through
-// libtiff. Decode reads from the stream's current position into this image's block and answers
-// false with a last error when the data is not its format (it must refuse PNM data, which the
-// recognition order offers it) or is damaged.
+// RasterImageTIF: the TIFF writer, through libtiff. It writes a shared view
+// of the image being saved, one page or appended pages; a black-first bitmap
+// is turned white-first in the image itself.
 #pragma once
 
 #include "image/RasterImage.h"
@@ -14,8 +13,6 @@ class RasterImageTIF : public RasterImage {
 public:
     explicit RasterImageTIF(uint32_t formatId = FORMAT_TIF) : RasterImage(formatId) {}
     ~RasterImageTIF() override;
-
-    bool Decode(ByteStream* file);
 
     // Writes this image (a shared view of the image being saved); append
     // adds a page to a multi-page file.

@@ -4,6 +4,7 @@
 #include "image/RasterImage.h"
 
 #include "ReferenceReaders.h"
+#include "support/FullDiskStream.h"
 
 #include <gtest/gtest.h>
 
@@ -161,7 +162,7 @@ TEST(SavePath, TgaRefusalLeavesAnEmptyFile) {
 TEST(BmpWriter, RoundTripEveryDepthAndWidth) {
     for (uint32_t bits : {1u, 4u, 8u, 24u})
         for (const Shape& s : kShapes) {
-            SCOPED_TRACE(testing::Message() << bits << " bits " << s.width << "x" << s.height);
+            SCOPED_TRACE(::testing::Message() << bits << " bits " << s.width << "x" << s.height);
             RasterImage image = MakeImage(s.width, s.height, bits);
             ExpectSamePicture(image, reference::ReadBmp(EncodeToMemory(image, 1)));
         }
@@ -189,7 +190,7 @@ TEST(BmpWriter, HeaderFields) {
 TEST(TgaWriter, RoundTripAndLayout) {
     for (uint32_t bits : {8u, 24u})
         for (const Shape& s : kShapes) {
-            SCOPED_TRACE(testing::Message() << bits << " bits " << s.width << "x" << s.height);
+            SCOPED_TRACE(::testing::Message() << bits << " bits " << s.width << "x" << s.height);
             RasterImage image = MakeImage(s.width, s.height, bits);
             ExpectSamePicture(image, reference::ReadTga(EncodeToMemory(image, 7)));
         }
@@ -209,7 +210,7 @@ TEST(TgaWriter, RoundTripAndLayout) {
 TEST(PcxWriter, RoundTripEveryDepthAndWidth) {
     for (uint32_t bits : {1u, 4u, 8u, 24u})
         for (const Shape& s : kShapes) {
-            SCOPED_TRACE(testing::Message() << bits << " bits " << s.width << "x" << s.height);
+            SCOPED_TRACE(::testing::Message() << bits << " bits " << s.width << "x" << s.height);
             RasterImage image = MakeImage(s.width, s.height, bits);
             ExpectSamePicture(image, reference::ReadPcx(EncodeToMemory(image, 8)));
         }
@@ -302,26 +303,6 @@ TEST(SavePath, SizesBeyondSixteenBitHeadersAreRefused) {
     EXPECT_TRUE(ok) << "BMP holds 32-bit sizes";
 }
 
-namespace {
-
-// A memory file that takes the first `limit` bytes and then refuses writes.
-class FullDiskStream : public MemoryStream {
-public:
-    explicit FullDiskStream(size_t limit) : limit_(limit) {}
-    size_t Write(const void* buffer, size_t size, size_t count) override {
-        if (taken_ + size * count > limit_)
-            return 0;
-        taken_ += size * count;
-        return MemoryStream::Write(buffer, size, count);
-    }
-
-private:
-    size_t limit_;
-    size_t taken_ = 0;
-};
-
-} // namespace
-
 TEST(SavePath, ShortWritesFailTheSave) {
     struct Case {
         uint32_t id;
@@ -333,8 +314,7 @@ TEST(SavePath, ShortWritesFailTheSave) {
           Case{7, 18, "Error writing TGA file"}, Case{8, 0, "cannot write PCX header"},
           Case{8, 128, "Error writing PCX file"}, Case{2, 0, "Write Error in GIF file"}}) {
         RasterImage image = MakeImage(9, 4, 8);
-        FullDiskStream stream(c.limit);
-        ASSERT_TRUE(stream.Open());
+        talvore::testing::FullDiskStream stream(c.limit);
         EXPECT_FALSE(image.Encode(&stream, c.id)) << c.id << " after " << c.limit;
         EXPECT_STREQ(image.LastErrorText(), c.error);
     }

@@ -2,6 +2,7 @@
 #include "image/RasterImageJPG.h"
 #include "image/RasterImagePNG.h"
 #include "image/RasterImageTIF.h"
+#include "support/FullDiskStream.h"
 
 #include <gtest/gtest.h>
 
@@ -246,21 +247,6 @@ TEST(LibraryWriters, RefusalsLeaveNothingWritten) {
     EXPECT_STREQ(tif.LastErrorText(), "null file handler");
 }
 
-// A stream that takes `budget` bytes and then refuses every write.
-class FullDisk : public MemoryStream {
-public:
-    explicit FullDisk(size_t budget) : budget_(budget) { Open(); }
-    size_t Write(const void* buffer, size_t size, size_t count) override {
-        if (size * count > budget_)
-            return 0;
-        budget_ -= size * count;
-        return MemoryStream::Write(buffer, size, count);
-    }
-
-private:
-    size_t budget_;
-};
-
 TEST(LibraryWriters, FailedWritesAreReported) {
     // Noise, so every format's output is large enough to fail mid-way.
     RasterImage image;
@@ -278,7 +264,7 @@ TEST(LibraryWriters, FailedWritesAreReported) {
     for (int which = 0; which < 3; ++which) {
         ASSERT_GT(sizes[which], 8192u) << which;
         for (size_t budget : {size_t{0}, size_t{33}, sizes[which] / 2, sizes[which] - 1}) {
-            FullDisk disk(budget);
+            talvore::testing::FullDiskStream disk(budget);
             bool written = true;
             std::string text;
             if (which == 0) {

@@ -2,6 +2,7 @@
 #include "image/RasterImage.h"
 
 #include "image/ByteStream.h"
+#include "support/Mutation.h"
 
 #include <gtest/gtest.h>
 
@@ -195,23 +196,11 @@ TEST(TgaPcxDecode, MutatedAndTruncated) {
         PcxHeader(8, 1, 3, 1, 4) + Bytes({0xC2, 5, 9, 0}) + palette256,
         Bytes({0, 0, 10, 2, 0x80, 0x40, 0xFF, 0xC0}),
     };
-    for (const std::string& original : files) {
-        for (size_t i = 0; i < original.size(); ++i) {
-            for (int flip : {0xFF, 0x01, 0x80, 0x40}) {
-                std::string mutated = original;
-                mutated[i] = static_cast<char>(mutated[i] ^ flip);
-                RasterImage image;
-                if (DecodeBytes(image, mutated, FORMAT_UNKNOWN)) {
-                    ASSERT_TRUE(image.HasPixels());
-                    image.DecreaseBpp(4, false);
-                }
-            }
-        }
-        for (size_t length = 0; length < original.size(); ++length) {
-            RasterImage image;
-            DecodeBytes(image, original.substr(0, length), FORMAT_UNKNOWN);
-        }
-    }
+    const MutationOptions options{
+        .flips = {0xFF, 0x01, 0x80, 0x40},
+        .exercise = [](RasterImage& image) { image.DecreaseBpp(4, false); }};
+    for (const std::string& original : files)
+        ExpectSurvivesMutation(original, DecodeAs(FORMAT_UNKNOWN), options);
 }
 
 } // namespace
