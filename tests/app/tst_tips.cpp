@@ -1,9 +1,9 @@
 // Tip of the Day: reading the tips file, the "Tips" keys of the settings
 // file, and the dialog's buttons.
-#include "../controls/RecordingMessages.h"
 #include "app/CTipDialog.h"
 #include "controls/MessageBoxes.h"
 #include "settings/ConversionSettings.h"
+#include "support/RecordingMessages.h"
 
 #include <QCheckBox>
 #include <QFile>
