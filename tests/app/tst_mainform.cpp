@@ -247,7 +247,7 @@ void MainFormTest::KeyFilterTable() {
     QFETCH(int, key);
     QFETCH(int, modifiers);
     QFETCH(int, command);
-    QCOMPARE(m_form->FilterCommand(key, Qt::KeyboardModifiers(modifiers)), command);
+    QCOMPARE(FilterCommand(key, Qt::KeyboardModifiers(modifiers)), command);
 }
 
 void MainFormTest::OWithoutCtrlDoesNothing() {
