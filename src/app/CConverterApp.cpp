@@ -126,6 +126,7 @@ void CConverterApp::LoadSettings() {
 }
 
 void CConverterApp::SaveSettings() {
+    // A failed save is silent: this run's values are lost, the old file stays.
     talvore::SaveSettings(m_settings, QFile::encodeName(m_options.SettingsPath).toStdString());
 }
 

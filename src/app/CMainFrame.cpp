@@ -84,7 +84,7 @@ void CMainFrame::BuildMenus() {
 
     const auto addForm = [this](QMenu* menu, int id) {
         const FormCommand* command = FindFormCommand(id);
-        QAction* action = AddCommand(menu, id, QString::fromLatin1(command->MenuLabel));
+        QAction* action = AddCommand(menu, id, MenuLabel(*command));
         action->setShortcut(QKeySequence(command->Key));
         action->setShortcutContext(Qt::WindowShortcut);
         connect(action, &QAction::triggered, this, [this, id] {
@@ -118,9 +118,9 @@ void CMainFrame::BuildMenus() {
     addForm(edit, IdStopConvert);
 
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
-    QAction* manual = AddCommand(help, IdManual, QStringLiteral("&Manual\tF1"));
-    // The label promises F1, so F1 opens the manual too.
-    manual->setShortcut(QKeySequence(Qt::Key_F1));
+    QAction* manual =
+        AddCommand(help, IdManual, QStringLiteral("&Manual\t") + KeyText(CommandKey(IdManual)));
+    manual->setShortcut(QKeySequence(CommandKey(IdManual)));
     manual->setShortcutContext(Qt::WindowShortcut);
     addAction(manual);
     connect(manual, &QAction::triggered, this, &CMainFrame::OpenManual);

@@ -1,10 +1,8 @@
 #include "app/CTipDialog.h"
 
 #include "controls/MessageBoxes.h"
-
-#define SI_NO_CONVERSION
-#define SI_IMPLEMENTATION
-#include <SimpleIni.h>
+#include "convert/PathParts.h"
+#include "settings/TipsSettings.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -15,110 +13,14 @@
 #include <QPushButton>
 #include <QRadialGradient>
 
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
-#include <ctime>
-#include <fcntl.h>
+#include <algorithm>
+#include <optional>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
-const char* const TipsSection = "Tips";
-
-// A present key reads like the profile functions read it: leading blanks,
-// an optional sign, decimal digits; nothing numeric reads 0.
-long long ProfileNumber(const char* text) {
-    while (*text == ' ' || *text == '\t')
-        ++text;
-    errno = 0;
-    char* end = nullptr;
-    const long long value = std::strtoll(text, &end, 10);
-    return end == text ? 0 : value;
-}
-
-bool LoadIni(CSimpleIniA& ini, const std::string& path) {
-    ini.SetSpaces(false);
-    return ini.LoadFile(path.c_str()) >= 0;
-}
-
-long long ReadProfileNumber(const std::string& path, const char* key, long long fallback) {
-    CSimpleIniA ini;
-    if (!LoadIni(ini, path))
-        return fallback;
-    const char* value = ini.GetValue(TipsSection, key, nullptr);
-    return value ? ProfileNumber(value) : fallback;
-}
-
-std::string ReadProfileText(const std::string& path, const char* key) {
-    CSimpleIniA ini;
-    if (!LoadIni(ini, path))
-        return {};
-    const char* value = ini.GetValue(TipsSection, key, "");
-    // The profile functions read into a buffer of 128 characters.
-    return std::string(value).substr(0, 127);
-}
-
-bool WriteWholeFile(const std::string& path, const std::string& text) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file)
-        return false;
-    bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    ok = std::fclose(file) == 0 && ok;
-    return ok;
-}
-
-// Sets one key of the "Tips" section and leaves every other section and key
-// of the file as it was. Failures are ignored, as the profile functions'
-// are; a file that exists but cannot be read is never replaced.
-void WriteProfileText(const std::string& path, const char* key, const std::string& value) {
-    CSimpleIniA ini;
-    ini.SetSpaces(false);
-    const SI_Error loaded = ini.LoadFile(path.c_str());
-    if (loaded < 0 && !(loaded == SI_FILE && access(path.c_str(), F_OK) != 0))
-        return;
-    ini.SetValue(TipsSection, key, value.c_str());
-    std::string text;
-    if (ini.Save(text) < 0)
-        return;
-    // Beside the old file and renamed over it, so a full disk never leaves
-    // a truncated settings file behind.
-    const std::string temporary = path + ".tmp";
-    if (WriteWholeFile(temporary, text) && std::rename(temporary.c_str(), path.c_str()) == 0)
-        return;
-    std::remove(temporary.c_str());
-    WriteWholeFile(path, text);
-}
-
-// The file's creation time: its birth time where the file system records
-// one, else its last status change (as the file list reports it).
-bool CreationTime(int fd, std::time_t& when) {
-    struct statx info {};
-    if (statx(fd, "", AT_EMPTY_PATH, STATX_BTIME | STATX_CTIME, &info) == 0) {
-        // A birth time of 0 is what some file systems report for none.
-        const bool hasBirth = (info.stx_mask & STATX_BTIME) != 0 && info.stx_btime.tv_sec != 0;
-        when = hasBirth ? info.stx_btime.tv_sec : info.stx_ctime.tv_sec;
-        return true;
-    }
-    struct stat status {};
-    if (fstat(fd, &status) != 0)
-        return false;
-    when = status.st_ctime;
-    return true;
-}
-
-// ctime's fixed form without its line end: "Wed Jun 30 21:49:08 1993".
-std::string TimeStampText(std::time_t when) {
-    char text[64] = {};
-    if (!ctime_r(&when, text))
-        return {};
-    std::string stamp(text);
-    while (!stamp.empty() && (stamp.back() == '\n' || stamp.back() == '\r' || stamp.back() == ' ' ||
-                              stamp.back() == '\t'))
-        stamp.pop_back();
-    return stamp;
+std::string LocalPath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
 }
 
 // The light bulb beside "Did you know...", 40 by 53 pixels.
@@ -168,25 +70,21 @@ CTipDialog::CTipDialog(const QString& settingsPath, const QString& tipsPath, QWi
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       m_settingsPath(settingsPath) {
     setWindowTitle(QStringLiteral("Tip of the Day"));
-    const std::string settings = QFile::encodeName(settingsPath).toStdString();
+    const std::string settings = LocalPath(settingsPath);
+    const talvore::TipsSettings stored = talvore::LoadTipsSettings(settings);
+    m_showAtStartup = stored.TipOfDay != 0 ? 1 : 0;
 
-    m_showAtStartup = ReadProfileNumber(settings, "TipOfDay", 1) != 0 ? 1 : 0;
-    const long long position = ReadProfileNumber(settings, "FilePos", 0);
-
-    m_tips = std::fopen(QFile::encodeName(tipsPath).constData(), "r");
-    if (!m_tips) {
+    if (!m_tips.Open(LocalPath(tipsPath))) {
         m_tipText = NoTipsFileText();
     } else {
-        std::time_t created = 0;
-        const std::string stamp =
-            CreationTime(fileno(m_tips), created) ? TimeStampText(created) : std::string();
-        long long start = position;
-        if (stamp != ReadProfileText(settings, "TimeStamp")) {
-            WriteProfileText(settings, "TimeStamp", stamp);
+        const std::optional<std::time_t> created = talvore::FileCreationTime(m_tips.Descriptor());
+        const std::string stamp = created ? talvore::TimeStampText(*created) : std::string();
+        int64_t start = stored.FilePos;
+        if (stamp != stored.TimeStamp) {
+            talvore::SaveTipsTimeStamp(settings, stamp); // failures are silent
             start = 0;
         }
-        if (start < 0 || start > LONG_MAX ||
-            std::fseek(m_tips, static_cast<long>(start), SEEK_SET) != 0)
+        if (!m_tips.Seek(start))
             talvore::ShowMessage(parent, TroubleReadingText(), talvore::MessageIcon::Error);
         else
             ReadNextTip();
@@ -224,7 +122,7 @@ CTipDialog::CTipDialog(const QString& settingsPath, const QString& tipsPath, QWi
         m_startup->resize(std::min(needed, m_next->x() - m_startup->x() - 4), m_startup->height());
 
     m_startup->setChecked(m_showAtStartup == 1);
-    m_next->setEnabled(m_tips && !m_readingEnded);
+    m_next->setEnabled(m_tips.IsOpen() && !m_readingEnded);
     ShowTip();
 
     connect(m_next, &QPushButton::clicked, this, &CTipDialog::OnNextTip);
@@ -234,17 +132,14 @@ CTipDialog::CTipDialog(const QString& settingsPath, const QString& tipsPath, QWi
 }
 
 CTipDialog::~CTipDialog() {
-    if (!m_tips)
+    if (!m_tips.IsOpen())
         return;
-    const long offset = std::ftell(m_tips);
-    if (offset >= 0)
-        WriteProfileText(QFile::encodeName(m_settingsPath).toStdString(), "FilePos",
-                         std::to_string(offset));
-    std::fclose(m_tips);
+    if (const std::optional<int64_t> offset = m_tips.Position())
+        talvore::SaveTipsFilePos(LocalPath(m_settingsPath), *offset);
 }
 
 bool CTipDialog::ShowAtStartup(const QString& settingsPath) {
-    return ReadProfileNumber(QFile::encodeName(settingsPath).toStdString(), "TipOfDay", 1) != 0;
+    return talvore::LoadTipsSettings(LocalPath(settingsPath)).TipOfDay != 0;
 }
 
 QString CTipDialog::DidYouKnowText() {
@@ -264,38 +159,22 @@ QString CTipDialog::NoTipsText() {
 }
 
 void CTipDialog::ReadNextTip() {
-    if (!m_tips || m_readingEnded)
+    if (!m_tips.IsOpen() || m_readingEnded)
         return;
-    // One pass over the whole file at most: a file with no tip line, or one
-    // that cannot be rewound, ends the reading instead of looping forever.
-    bool rewound = false;
-    char line[1000];
-    for (;;) {
-        if (!std::fgets(line, sizeof line, m_tips)) {
-            if (rewound) {
-                m_readingEnded = true;
-                m_tipText = NoTipsText();
-                return;
-            }
-            rewound = true;
-            std::clearerr(m_tips);
-            if (std::fseek(m_tips, 0, SEEK_SET) != 0) {
-                talvore::ShowMessage(this, TroubleReadingText(), talvore::MessageIcon::Error);
-                m_readingEnded = true;
-                m_tipText = TroubleReadingText();
-                return;
-            }
-            continue;
-        }
-        std::string text(line);
-        // Text mode: a CRLF line end reads as a line break.
-        if (text.size() >= 2 && text[text.size() - 2] == '\r' && text.back() == '\n')
-            text.erase(text.size() - 2, 1);
-        const char first = text.empty() ? '\n' : text.front();
-        if (first == ' ' || first == '\t' || first == '\n' || first == ';')
-            continue;
-        m_tipText = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-        return;
+    std::string tip;
+    switch (m_tips.ReadNext(tip)) {
+    case talvore::TipsFile::Read::Tip:
+        m_tipText = QString::fromUtf8(tip.data(), static_cast<qsizetype>(tip.size()));
+        break;
+    case talvore::TipsFile::Read::NoTip:
+        m_readingEnded = true;
+        m_tipText = NoTipsText();
+        break;
+    case talvore::TipsFile::Read::RewindFailed:
+        talvore::ShowMessage(this, TroubleReadingText(), talvore::MessageIcon::Error);
+        m_readingEnded = true;
+        m_tipText = TroubleReadingText();
+        break;
     }
 }
 
@@ -318,8 +197,7 @@ void CTipDialog::OnStartupClicked() {
 }
 
 void CTipDialog::OnClose() {
-    WriteProfileText(QFile::encodeName(m_settingsPath).toStdString(), "TipOfDay",
-                     std::to_string(m_showAtStartup));
+    talvore::SaveTipOfDay(LocalPath(m_settingsPath), m_showAtStartup);
     m_startup->setChecked(m_showAtStartup == 1);
     accept();
 }

@@ -10,11 +10,11 @@
 // time stamp changes (the file was replaced).
 #pragma once
 
+#include "settings/TipsFile.h"
+
 #include <QDialog>
 #include <QPixmap>
 #include <QString>
-
-#include <cstdio>
 
 class QCheckBox;
 class QLabel;
@@ -61,7 +61,7 @@ private:
     QString m_settingsPath;
     QString m_tipText;
     int m_showAtStartup = 1;
-    std::FILE* m_tips = nullptr;
+    talvore::TipsFile m_tips;
     // Set once the file turned out to hold no tip or could not be rewound;
     // "&Next Tip" stays disabled from then on.
     bool m_readingEnded = false;

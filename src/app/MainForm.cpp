@@ -35,16 +35,14 @@ using namespace talvore;
 
 namespace {
 
-MainForm* g_mainForm = nullptr;
-
 const QColor BackgroundColour(207, 234, 254);
 const QString WaitingCaption = QStringLiteral("Waiting for converting.");
 const QString StoppedCaption = QStringLiteral("Convert stopped.");
 
-IconButton* MakeButton(int id, const char* icon, const char* tip, QWidget* parent) {
+IconButton* MakeButton(int id, const char* icon, QWidget* parent) {
     auto* button = new IconButton(id, parent);
     button->SetIcon(QIcon(QString::fromLatin1(icon)));
-    button->setToolTip(QString::fromLatin1(tip));
+    button->setToolTip(ButtonToolTip(*FindFormCommand(id)));
     return button;
 }
 
@@ -72,19 +70,13 @@ MainForm::MainForm(ConversionSettings& settings, QWidget* parent)
     m_grid->setAcceptDrops(false);
     m_grid->viewport()->setAcceptDrops(false);
     m_grid->setContextMenuPolicy(Qt::DefaultContextMenu);
-    g_mainForm = this;
 
-    m_openFile = MakeButton(IdOpenFile, ":/icons/open-file.svg", "Open File (Ctrl+O)", this);
-    m_importDirectory = MakeButton(IdImportDirectory, ":/icons/open-directory.svg",
-                                   "Open Directory (Ctrl+D)", this);
-    m_removeSelected = MakeButton(IdRemoveSelected, ":/icons/remove-selected.svg",
-                                  "Remove Current Selected Item (Del)", this);
-    m_clearAll =
-        MakeButton(IdClearAll, ":/icons/clear-all.svg", "Clear All Selected (Ctrl+X)", this);
-    m_startConvert =
-        MakeButton(IdStartConvert, ":/icons/start-convert.svg", "Start Convert (F5)", this);
-    m_stopConvert =
-        MakeButton(IdStopConvert, ":/icons/stop-convert.svg", "Stop Convert (Shift+F5)", this);
+    m_openFile = MakeButton(IdOpenFile, ":/icons/open-file.svg", this);
+    m_importDirectory = MakeButton(IdImportDirectory, ":/icons/open-directory.svg", this);
+    m_removeSelected = MakeButton(IdRemoveSelected, ":/icons/remove-selected.svg", this);
+    m_clearAll = MakeButton(IdClearAll, ":/icons/clear-all.svg", this);
+    m_startConvert = MakeButton(IdStartConvert, ":/icons/start-convert.svg", this);
+    m_stopConvert = MakeButton(IdStopConvert, ":/icons/stop-convert.svg", this);
     for (IconButton* button : {m_openFile, m_importDirectory, m_removeSelected, m_clearAll,
                                m_startConvert, m_stopConvert}) {
         button->setContextMenuPolicy(Qt::NoContextMenu);
@@ -149,12 +141,6 @@ MainForm::~MainForm() {
     }
     if (m_worker.joinable())
         m_worker.join();
-    if (g_mainForm == this)
-        g_mainForm = nullptr;
-}
-
-MainForm* MainForm::Instance() {
-    return g_mainForm;
 }
 
 IconButton* MainForm::Button(int commandId) const {
@@ -379,40 +365,6 @@ void MainForm::resizeEvent(QResizeEvent* event) {
     LayOut();
 }
 
-int MainForm::FilterCommand(int key, Qt::KeyboardModifiers modifiers) const {
-    if (modifiers & Qt::AltModifier)
-        return 0;
-    if (modifiers & Qt::ControlModifier) {
-        switch (key) {
-        case Qt::Key_O:
-            return IdOpenFile;
-        case Qt::Key_E:
-            return IdOpenFileDirectory;
-        case Qt::Key_W:
-            return IdOpenWithApp;
-        case Qt::Key_D:
-            return IdImportDirectory;
-        case Qt::Key_A:
-            return IdSelectAll;
-        case Qt::Key_I:
-            return IdInvertSelect;
-        case Qt::Key_X:
-            return IdClearAll;
-        case Qt::Key_Delete:
-            return IdRemoveAll;
-        default:
-            break;
-        }
-    }
-    if (key == Qt::Key_Delete)
-        return IdRemoveSelected;
-    if (key == Qt::Key_Space)
-        return IdSelectCurrent;
-    if (key == Qt::Key_F5 && !(modifiers & Qt::ShiftModifier))
-        return IdStartConvert;
-    return 0;
-}
-
 bool MainForm::IsEditingCell(const QWidget* widget) const {
     QWidget* viewport = m_grid->viewport();
     return widget != viewport && viewport->isAncestorOf(widget);
@@ -471,7 +423,7 @@ std::unique_ptr<QMenu> MainForm::BuildContextMenu(const QPoint& globalPos, bool 
             continue;
         }
         const FormCommand* command = FindFormCommand(id);
-        QAction* action = menu->addAction(QString::fromLatin1(command->ContextLabel));
+        QAction* action = menu->addAction(ContextLabel(*command));
         action->setData(id);
         action->setEnabled(IsCommandEnabled(id));
     }

@@ -32,9 +32,6 @@ public:
     MainForm(talvore::ConversionSettings& settings, QWidget* parent = nullptr);
     ~MainForm() override;
 
-    // The process-wide main form, null when none exists.
-    static MainForm* Instance();
-
     // The options panel, asked for ReadAllOptions at each start and told the
     // page count by the summary report. May stay null.
     void SetOptionsPanel(CRightView* panel) { m_panel = panel; }
@@ -66,9 +63,6 @@ public:
 
     void StartConvert();
     void StopConvert();
-
-    // The command the key filter makes of a key press, 0 for none.
-    int FilterCommand(int key, Qt::KeyboardModifiers modifiers) const;
 
     // The context menu for a request at a screen point; null when none is
     // shown there (empty list, point outside the grid, keyboard request).

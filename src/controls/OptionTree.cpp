@@ -1,5 +1,7 @@
 #include "controls/OptionTree.h"
 
+#include "settings/IniFile.h"
+
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFileDialog>
@@ -18,7 +20,6 @@
 #include <QWheelEvent>
 
 #include <algorithm>
-#include <climits>
 #include <cstdint>
 
 namespace {
@@ -179,7 +180,7 @@ QString OptionSpinnerItem::Text() const {
 }
 
 int OptionSpinnerItem::Number() const {
-    return LeadingInteger(m_editor->text());
+    return talvore::ParseProfileInt(m_editor->text().toStdString());
 }
 
 void OptionSpinnerItem::Step(int delta) {
@@ -187,26 +188,6 @@ void OptionSpinnerItem::Step(int delta) {
         return;
     const int64_t stepped = std::clamp<int64_t>(int64_t{Number()} + delta, m_lower, m_upper);
     SetText(QString::number(stepped));
-}
-
-int OptionSpinnerItem::LeadingInteger(const QString& text) {
-    int i = 0;
-    const int length = static_cast<int>(text.size());
-    while (i < length && (text[i] == u' ' || text[i] == u'\t' || text[i] == u'\n' ||
-                          text[i] == u'\r' || text[i] == u'\v' || text[i] == u'\f'))
-        ++i;
-    bool negative = false;
-    if (i < length && (text[i] == u'-' || text[i] == u'+'))
-        negative = text[i++] == u'-';
-    int64_t value = 0;
-    for (; i < length && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-        value = value * 10 + (text[i].unicode() - u'0');
-        if (value > int64_t{INT_MAX} + 1)
-            break;
-    }
-    if (negative)
-        value = -value;
-    return static_cast<int>(std::clamp<int64_t>(value, INT_MIN, INT_MAX));
 }
 
 void OptionSpinnerItem::ApplyReadOnly() {
@@ -345,15 +326,6 @@ OptionItem* OptionTree::ItemOfRow(QTreeWidgetItem* row) const {
 
 OptionItem* OptionTree::FocusedItem() const {
     return ItemOfRow(m_view->currentItem());
-}
-
-void OptionTree::SetFocusedItem(OptionItem* item) {
-    m_view->setCurrentItem(item ? item->Row() : nullptr);
-    RefreshDescription();
-}
-
-void OptionTree::SetDescriptionVisible(bool visible) {
-    m_description->setVisible(visible);
 }
 
 QString OptionTree::DescriptionTitle() const {

@@ -99,18 +99,15 @@ public:
     int Upper() const { return m_upper; }
     void SetText(const QString& text);
     QString Text() const;
-    // The integer the text begins with (also uncommitted text).
+    // The integer the text begins with (also uncommitted text), read as
+    // the settings file's integers are: leading blanks, an optional sign,
+    // decimal digits; no number reads 0, values beyond 32 bits saturate.
     int Number() const;
     // Steps the number by delta and keeps it within the limits.
     void Step(int delta);
     QLineEdit* Editor() const { return m_editor; }
     QToolButton* UpButton() const { return m_up; }
     QToolButton* DownButton() const { return m_down; }
-
-    // Leading blanks, an optional sign, decimal digits; anything else after
-    // them is ignored. No number at all reads 0; values beyond 32 bits
-    // saturate.
-    static int LeadingInteger(const QString& text);
 
 private:
     void ApplyReadOnly() override;
@@ -147,9 +144,6 @@ private:
 class OptionTree : public QWidget {
     Q_OBJECT
 public:
-    // The code of the item-committed notification, for owners that route
-    // notifications by code.
-    static constexpr int ItemCommittedCode = -1105;
     static constexpr int DescriptionPaneHeight = 50;
 
     // Answers the chosen folder, or an empty string when cancelled.
@@ -178,8 +172,6 @@ public:
 
     // The item with the focus (the tree's current row), or null.
     OptionItem* FocusedItem() const;
-    void SetFocusedItem(OptionItem* item);
-    void SetDescriptionVisible(bool visible);
     // What the description pane shows: the focused item's label and its
     // description, both empty without a focused item.
     QString DescriptionTitle() const;
@@ -188,7 +180,6 @@ public:
 
     // The folder browser behind folder items; tests answer it themselves.
     void SetFolderBrowser(FolderBrowser browser);
-    const FolderBrowser& Browser() const { return m_browser; }
 
     QTreeWidget* View() const { return m_view; }
 

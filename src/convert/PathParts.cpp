@@ -5,6 +5,25 @@
 #include <utility>
 
 namespace talvore {
+namespace {
+
+constexpr unsigned kCreationMask = STATX_BTIME | STATX_CTIME;
+
+std::time_t CreationTimeOf(const struct statx& info) {
+    // Some file systems (image layers among them) report a birth time of 0:
+    // not recorded, so the status change stands in as for none at all.
+    const bool hasBirth = (info.stx_mask & STATX_BTIME) != 0 && info.stx_btime.tv_sec != 0;
+    return static_cast<std::time_t>(hasBirth ? info.stx_btime.tv_sec : info.stx_ctime.tv_sec);
+}
+
+} // namespace
+
+std::optional<std::time_t> FileCreationTime(int fd) {
+    struct statx info {};
+    if (fd < 0 || statx(fd, "", AT_EMPTY_PATH, kCreationMask, &info) != 0)
+        return std::nullopt;
+    return CreationTimeOf(info);
+}
 
 PathParts::PathParts(std::string path) : m_fullText(std::move(path)) {
     std::string text = m_fullText;
@@ -33,17 +52,13 @@ std::string PathParts::FileName() const {
 
 std::optional<FileInformation> PathParts::GetFileInformation() const {
     struct statx info {};
-    if (statx(AT_FDCWD, FullPath().c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &info) != 0)
+    if (statx(AT_FDCWD, FullPath().c_str(), 0, STATX_BASIC_STATS | kCreationMask, &info) != 0)
         return std::nullopt;
     if ((info.stx_mode & S_IFMT) == S_IFDIR)
         return std::nullopt;
     FileInformation result;
     result.Size = info.stx_size;
-    // Some file systems (image layers among them) report a birth time of 0:
-    // not recorded, so the status change stands in as for none at all.
-    const bool hasBirth = (info.stx_mask & STATX_BTIME) != 0 && info.stx_btime.tv_sec != 0;
-    result.CreationTime =
-        static_cast<std::time_t>(hasBirth ? info.stx_btime.tv_sec : info.stx_ctime.tv_sec);
+    result.CreationTime = CreationTimeOf(info);
     result.LastAccessTime = static_cast<std::time_t>(info.stx_atime.tv_sec);
     result.LastWriteTime = static_cast<std::time_t>(info.stx_mtime.tv_sec);
     localtime_r(&result.CreationTime, &result.CreationLocal);

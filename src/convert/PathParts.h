@@ -19,8 +19,7 @@ namespace talvore {
 // Size and times of a file, the times as local time.
 struct FileInformation {
     uint64_t Size = 0;
-    // Birth time where the file system records it, else the last status
-    // change.
+    // As FileCreationTime answers it.
     std::time_t CreationTime = 0;
     std::time_t LastAccessTime = 0;
     std::time_t LastWriteTime = 0;
@@ -28,6 +27,11 @@ struct FileInformation {
     std::tm LastAccessLocal{};
     std::tm LastWriteLocal{};
 };
+
+// The creation time of an open file: its birth time where the file system
+// records one, else its last status change. Nothing when the file cannot be
+// examined.
+std::optional<std::time_t> FileCreationTime(int fd);
 
 class PathParts {
 public:

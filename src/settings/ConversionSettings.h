@@ -2,6 +2,8 @@
 // process; a run works on a copy taken when it starts.
 #pragma once
 
+#include "settings/IniFile.h"
+
 #include <cstdint>
 #include <string>
 
@@ -36,8 +38,12 @@ struct ConversionSettings {
 void LoadSettings(ConversionSettings& settings, const std::string& path);
 
 // Writes the seven persisted fields into their two sections, leaving every
-// other section and key of the file as it was. Failures are silent; answers
-// whether the file was written.
-bool SaveSettings(const ConversionSettings& settings, const std::string& path);
+// other section and key of the file as it was. The caller may ignore a
+// failure (the application does); the old file is then untouched.
+SaveResult SaveSettings(const ConversionSettings& settings, const std::string& path);
+
+// The same on a file already read, for callers that hold one.
+void ReadSettings(ConversionSettings& settings, const IniFile& file);
+void WriteSettings(const ConversionSettings& settings, IniFile& file);
 
 } // namespace talvore

@@ -2,13 +2,13 @@
 // context menu over the grid, dropped files and the summary on a click.
 #include "app/MainForm.h"
 
-#include "../controls/RecordingMessages.h"
 #include "AppTestSupport.h"
 #include "app/CommandTable.h"
 #include "controls/CaptionProgressBar.h"
 #include "controls/CheckBoxGrid.h"
 #include "controls/IconButton.h"
 #include "filelist/FileList.h"
+#include "support/RecordingMessages.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -247,7 +247,7 @@ void MainFormTest::KeyFilterTable() {
     QFETCH(int, key);
     QFETCH(int, modifiers);
     QFETCH(int, command);
-    QCOMPARE(m_form->FilterCommand(key, Qt::KeyboardModifiers(modifiers)), command);
+    QCOMPARE(FilterCommand(key, Qt::KeyboardModifiers(modifiers)), command);
 }
 
 void MainFormTest::OWithoutCtrlDoesNothing() {

@@ -2,7 +2,6 @@
 // and keys, availability, the Help commands, the About box and the splash.
 #include "app/CMainFrame.h"
 
-#include "../controls/RecordingMessages.h"
 #include "AppTestSupport.h"
 #include "app/AppLinks.h"
 #include "app/CAboutDialog.h"
@@ -14,6 +13,7 @@
 #include "controls/CheckBoxGrid.h"
 #include "controls/HyperlinkLabel.h"
 #include "filelist/FileList.h"
+#include "support/RecordingMessages.h"
 
 #include <QGroupBox>
 #include <QLabel>

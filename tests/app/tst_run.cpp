@@ -4,7 +4,6 @@
 // the document in hand.
 #include "app/MainForm.h"
 
-#include "../controls/RecordingMessages.h"
 #include "AppTestSupport.h"
 #include "app/CMainFrame.h"
 #include "app/CommandTable.h"
@@ -12,6 +11,7 @@
 #include "controls/CheckBoxGrid.h"
 #include "controls/IconButton.h"
 #include "filelist/FileList.h"
+#include "support/RecordingMessages.h"
 
 #include <QDir>
 #include <QMenu>

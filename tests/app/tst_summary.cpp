@@ -1,13 +1,12 @@
 // The summary report in the main form's rich text box, and its End Page
 // side effect on the options panel.
-#include "../controls/RecordingMessages.h"
 #include "app/CRightView.h"
 #include "app/PdfSummaryView.h"
 #include "controls/MessageBoxes.h"
 #include "controls/OptionTree.h"
 #include "pdfinfo/PdfSummary.h"
-
-#include "../pdfinfo/TinyPdf.h"
+#include "support/PdfWriter.h"
+#include "support/RecordingMessages.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -45,9 +44,10 @@ private slots:
     void replacesWhatWasShownBefore();
 
 private:
-    QString WritePdf(const QString& name, const tinypdf::Layout& layout) {
+    QString WritePdf(const QString& name, const talvore::testing::PageLayout& layout) {
         const QString path = m_dir->filePath(name);
-        tinypdf::Write(QFile::encodeName(path).toStdString(), tinypdf::Build(layout));
+        talvore::testing::WriteWholeFile(QFile::encodeName(path).toStdString(),
+                                         talvore::testing::BuildPagesPdf(layout));
         return path;
     }
 
@@ -67,9 +67,9 @@ void SummaryViewTest::cleanup() {
 }
 
 void SummaryViewTest::reportWithFormatsAndEndPage() {
-    tinypdf::Layout layout;
+    talvore::testing::PageLayout layout;
     layout.Pages = 7;
-    layout.Version = "1.5";
+    layout.MinorVersion = 5;
     const QString path = WritePdf(QStringLiteral("seven pages.pdf"), layout);
 
     talvore::ConversionSettings settings;
@@ -114,7 +114,7 @@ void SummaryViewTest::reportWithFormatsAndEndPage() {
 }
 
 void SummaryViewTest::selectedPagesLeavesEndPageAlone() {
-    const QString path = WritePdf(QStringLiteral("a.pdf"), tinypdf::Layout{});
+    const QString path = WritePdf(QStringLiteral("a.pdf"), talvore::testing::PageLayout{});
     talvore::ConversionSettings settings;
     settings.PageRange = 1;
     settings.EndPage = 40;
@@ -154,8 +154,8 @@ void SummaryViewTest::invalidFileKeepsFirstFivePieces() {
 }
 
 void SummaryViewTest::replacesWhatWasShownBefore() {
-    const QString first = WritePdf(QStringLiteral("first.pdf"), tinypdf::Layout{});
-    const QString second = WritePdf(QStringLiteral("second.pdf"), tinypdf::Layout{});
+    const QString first = WritePdf(QStringLiteral("first.pdf"), talvore::testing::PageLayout{});
+    const QString second = WritePdf(QStringLiteral("second.pdf"), talvore::testing::PageLayout{});
     QTextEdit box;
     box.setPlainText(QStringLiteral("old text"));
     ShowPdfSummary(&box, first, nullptr);

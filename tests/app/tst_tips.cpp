@@ -1,9 +1,12 @@
 // Tip of the Day: reading the tips file, the "Tips" keys of the settings
 // file, and the dialog's buttons.
-#include "../controls/RecordingMessages.h"
 #include "app/CTipDialog.h"
 #include "controls/MessageBoxes.h"
+#include "convert/PathParts.h"
 #include "settings/ConversionSettings.h"
+#include "settings/IniFile.h"
+#include "settings/TipsSettings.h"
+#include "support/RecordingMessages.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -14,14 +17,9 @@
 #include <QTest>
 #include <QThread>
 
-#include <ctime>
 #include <fcntl.h>
 #include <memory>
-#include <sys/stat.h>
-
-#define SI_NO_CONVERSION
-#define SI_IMPLEMENTATION
-#include <SimpleIni.h>
+#include <unistd.h>
 
 namespace {
 
@@ -40,24 +38,19 @@ void WriteAll(const QString& path, const QByteArray& bytes) {
 
 // The value of a key of the settings file, or a null string when missing.
 QString IniValue(const QString& path, const char* section, const char* key) {
-    CSimpleIniA ini;
-    if (ini.LoadFile(QFile::encodeName(path).constData()) < 0)
-        return {};
-    const char* value = ini.GetValue(section, key, nullptr);
-    return value ? QString::fromUtf8(value) : QString();
+    talvore::IniFile ini;
+    ini.Load(QFile::encodeName(path).toStdString());
+    const std::optional<std::string> value = ini.Text(section, key);
+    return value ? QString::fromStdString(*value) : QString();
 }
 
 // What the dialog should store as the file's time stamp.
 QString ExpectedStamp(const QString& path) {
-    struct statx info {};
-    if (statx(AT_FDCWD, QFile::encodeName(path).constData(), 0, STATX_BTIME | STATX_CTIME, &info) !=
-        0)
-        return {};
-    const bool hasBirth = (info.stx_mask & STATX_BTIME) != 0 && info.stx_btime.tv_sec != 0;
-    const std::time_t when = hasBirth ? info.stx_btime.tv_sec : info.stx_ctime.tv_sec;
-    char text[64] = {};
-    ctime_r(&when, text);
-    return QString::fromLatin1(text).trimmed();
+    const int fd = open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    const std::optional<std::time_t> created = talvore::FileCreationTime(fd);
+    if (fd >= 0)
+        close(fd);
+    return created ? QString::fromStdString(talvore::TimeStampText(*created)) : QString();
 }
 
 // On the box itself, where a user clicks.

@@ -2,8 +2,8 @@
 // their PDF rules, duplicates, the folder walk, and the row commands.
 #include "filelist/FileList.h"
 
-#include "../controls/RecordingMessages.h"
 #include "controls/CheckBoxGrid.h"
+#include "support/RecordingMessages.h"
 
 #include <QDate>
 #include <QDir>

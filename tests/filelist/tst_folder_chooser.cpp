@@ -1,7 +1,7 @@
 // The folder chooser's "&Select" rules.
 #include "filelist/FolderChooserDialog.h"
 
-#include "../controls/RecordingMessages.h"
+#include "support/RecordingMessages.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "pdfinfo/PdfSummary.h"
 
-#include "TinyPdf.h"
+#include "support/PdfWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +13,7 @@
 #include <vector>
 
 namespace fs = std::filesystem;
+namespace support = talvore::testing;
 using namespace talvore;
 
 namespace {
@@ -26,19 +27,18 @@ protected:
     }
     void TearDown() override { fs::remove_all(m_dir); }
 
-    std::string WritePdf(const std::string& name, const tinypdf::Layout& layout) {
+    std::string WritePdf(const std::string& name, const support::PageLayout& layout) {
         const std::string path = (m_dir / name).string();
-        EXPECT_TRUE(tinypdf::Write(path, tinypdf::Build(layout)));
+        EXPECT_TRUE(support::WriteWholeFile(path, support::BuildPagesPdf(layout)));
         return path;
     }
 
-    // qpdf re-encrypts a plain file; the arguments go between --encrypt and --.
+    // A copy of plain encrypted by qpdf; empty when qpdf fails.
     std::string Encrypt(const std::string& plain, const std::string& name,
-                        const std::string& arguments) {
+                        const std::string& userPassword, int keyBits,
+                        const std::vector<std::string>& permissions = {}) {
         const std::string path = (m_dir / name).string();
-        const std::string command =
-            "qpdf --encrypt " + arguments + " -- '" + plain + "' '" + path + "'";
-        if (std::system(command.c_str()) != 0)
+        if (!support::EncryptWithQpdf(plain, path, userPassword, "owner", keyBits, permissions))
             return {};
         return path;
     }
@@ -139,7 +139,7 @@ TEST(SummaryText, PermissionLinesLastWithoutLineEnd) {
 }
 
 TEST_F(SummaryFiles, LetterPageFullReport) {
-    const std::string path = WritePdf("letter.pdf", tinypdf::Layout{});
+    const std::string path = WritePdf("letter.pdf", support::PageLayout{});
     const PdfSummary summary = MakePdfSummary(path);
     ASSERT_TRUE(summary.Valid);
     ASSERT_EQ(summary.Pieces.size(), 8u);
@@ -170,19 +170,19 @@ TEST_F(SummaryFiles, LetterPageFullReport) {
 TEST_F(SummaryFiles, FirstPageMeasuredByTheRightBox) {
     const struct {
         const char* Name;
-        std::optional<tinypdf::Box> PageCrop;
-        std::optional<tinypdf::Box> InheritedCrop;
+        std::optional<support::PdfBox> PageCrop;
+        std::optional<support::PdfBox> InheritedCrop;
         const char* Size;
     } cases[] = {
         {"no-crop.pdf", std::nullopt, std::nullopt, "816 x 1056"},
-        {"inset.pdf", tinypdf::Box{10, 10, 602, 782}, std::nullopt, "816 x 1056"},
-        {"half.pdf", tinypdf::Box{0, 0, 306, 792}, std::nullopt, "408 x 1056"},
-        {"inherited.pdf", std::nullopt, tinypdf::Box{0, 0, 306, 792}, "408 x 1056"},
+        {"inset.pdf", support::PdfBox{10, 10, 602, 782}, std::nullopt, "816 x 1056"},
+        {"half.pdf", support::PdfBox{0, 0, 306, 792}, std::nullopt, "408 x 1056"},
+        {"inherited.pdf", std::nullopt, support::PdfBox{0, 0, 306, 792}, "408 x 1056"},
         // Poppler clips the crop box to the media box; nothing is beyond it.
-        {"outside.pdf", tinypdf::Box{-100, -100, 900, 900}, std::nullopt, "816 x 1056"},
+        {"outside.pdf", support::PdfBox{-100, -100, 900, 900}, std::nullopt, "816 x 1056"},
     };
     for (const auto& c : cases) {
-        tinypdf::Layout layout;
+        support::PageLayout layout;
         layout.PageCrop = c.PageCrop;
         layout.InheritedCrop = c.InheritedCrop;
         layout.Pages = 3;
@@ -197,8 +197,8 @@ TEST_F(SummaryFiles, FirstPageMeasuredByTheRightBox) {
 }
 
 TEST_F(SummaryFiles, VersionFromTheHeader) {
-    tinypdf::Layout layout;
-    layout.Version = "1.7";
+    support::PageLayout layout;
+    layout.MinorVersion = 7;
     const PdfSummary summary = MakePdfSummary(WritePdf("v17.pdf", layout));
     ASSERT_TRUE(summary.Valid);
     EXPECT_EQ(DescriptionOf(summary).rfind("\tPDF Version: 1.7 (Unknown Acrobat Version) \n", 0),
@@ -207,7 +207,7 @@ TEST_F(SummaryFiles, VersionFromTheHeader) {
 
 TEST_F(SummaryFiles, NotAPdfKeepsFirstFivePieces) {
     const std::string path = (m_dir / "text.pdf").string();
-    ASSERT_TRUE(tinypdf::Write(path, "this is not a PDF file at all\n"));
+    ASSERT_TRUE(support::WriteWholeFile(path, "this is not a PDF file at all\n"));
     const PdfSummary summary = MakePdfSummary(path);
     EXPECT_FALSE(summary.Valid);
     ASSERT_EQ(summary.Pieces.size(), 5u);
@@ -226,9 +226,9 @@ TEST_F(SummaryFiles, MissingFileShowsPlaceholders) {
 }
 
 TEST_F(SummaryFiles, NoFirstPageToMeasure) {
-    tinypdf::Layout layout;
+    support::PageLayout layout;
     layout.Pages = 0;
-    const std::string empty = tinypdf::Build(layout);
+    const std::string empty = support::BuildPagesPdf(layout);
     // A page tree that promises a page it does not have.
     std::string broken = empty;
     broken.replace(broken.find("/Count 0"), 8, "/Count 1");
@@ -239,7 +239,7 @@ TEST_F(SummaryFiles, NoFirstPageToMeasure) {
     } cases[] = {{"empty.pdf", empty, "0"}, {"promised.pdf", broken, "1"}};
     for (const auto& c : cases) {
         const std::string path = (m_dir / c.Name).string();
-        ASSERT_TRUE(tinypdf::Write(path, c.Bytes));
+        ASSERT_TRUE(support::WriteWholeFile(path, c.Bytes));
         const PdfSummary summary = MakePdfSummary(path);
         ASSERT_TRUE(summary.Valid) << c.Name;
         EXPECT_EQ(DescriptionOf(summary), std::string("\tPDF Version: 1.4 (Acrobat 5.x) \n"
@@ -251,8 +251,8 @@ TEST_F(SummaryFiles, NoFirstPageToMeasure) {
 }
 
 TEST_F(SummaryFiles, UserPasswordNeededKeepsFirstFivePieces) {
-    const std::string plain = WritePdf("plain.pdf", tinypdf::Layout{});
-    const std::string locked = Encrypt(plain, "locked.pdf", "secret owner 256");
+    const std::string plain = WritePdf("plain.pdf", support::PageLayout{});
+    const std::string locked = Encrypt(plain, "locked.pdf", "secret", 256);
     ASSERT_FALSE(locked.empty()) << "qpdf could not encrypt the fixture";
     const PdfSummary summary = MakePdfSummary(locked);
     EXPECT_FALSE(summary.Valid);
@@ -261,21 +261,37 @@ TEST_F(SummaryFiles, UserPasswordNeededKeepsFirstFivePieces) {
 }
 
 TEST_F(SummaryFiles, OwnerRestrictedPermissions) {
-    const std::string plain = WritePdf("plain.pdf", tinypdf::Layout{});
+    const std::string plain = WritePdf("plain.pdf", support::PageLayout{});
     const struct {
         const char* Name;
-        const char* Arguments;
+        int KeyBits;
+        std::vector<std::string> Permissions;
         bool Print, Change, Copy, Notes;
     } cases[] = {
-        {"none.pdf", "'' owner 256 --print=none --modify=none --extract=n --annotate=n", false,
-         false, false, false},
-        {"copy-only.pdf", "'' owner 256 --print=none --modify=none --extract=y --annotate=n", false,
-         false, true, false},
-        {"print-notes.pdf", "'' owner 128 --use-aes=y --print=full --modify=annotate --extract=n",
-         true, false, false, true},
+        {"none.pdf",
+         256,
+         {"--print=none", "--modify=none", "--extract=n", "--annotate=n"},
+         false,
+         false,
+         false,
+         false},
+        {"copy-only.pdf",
+         256,
+         {"--print=none", "--modify=none", "--extract=y", "--annotate=n"},
+         false,
+         false,
+         true,
+         false},
+        {"print-notes.pdf",
+         128,
+         {"--use-aes=y", "--print=full", "--modify=annotate", "--extract=n"},
+         true,
+         false,
+         false,
+         true},
     };
     for (const auto& c : cases) {
-        const std::string path = Encrypt(plain, c.Name, c.Arguments);
+        const std::string path = Encrypt(plain, c.Name, "", c.KeyBits, c.Permissions);
         ASSERT_FALSE(path.empty()) << c.Name;
         const PdfSummary summary = MakePdfSummary(path);
         ASSERT_TRUE(summary.Valid) << c.Name;
@@ -286,14 +302,14 @@ TEST_F(SummaryFiles, OwnerRestrictedPermissions) {
 }
 
 TEST_F(SummaryFiles, DamagedFilesNeverCrash) {
-    tinypdf::Layout layout;
-    layout.PageCrop = tinypdf::Box{0, 0, 306, 792};
+    support::PageLayout layout;
+    layout.PageCrop = support::PdfBox{0, 0, 306, 792};
     layout.Pages = 2;
-    const std::string good = tinypdf::Build(layout);
+    const std::string good = support::BuildPagesPdf(layout);
     const std::string path = (m_dir / "damaged.pdf").string();
     // Truncated at every length, then single bytes overwritten.
     for (size_t length = 0; length < good.size(); length += 7) {
-        ASSERT_TRUE(tinypdf::Write(path, good.substr(0, length)));
+        ASSERT_TRUE(support::WriteWholeFile(path, good.substr(0, length)));
         const PdfSummary summary = MakePdfSummary(path);
         ASSERT_TRUE(summary.Pieces.size() == 5 || summary.Pieces.size() == 8) << length;
         EXPECT_GE(summary.PageCount, 0);
@@ -301,7 +317,7 @@ TEST_F(SummaryFiles, DamagedFilesNeverCrash) {
     for (size_t at = 0; at < good.size(); at += 5) {
         std::string bytes = good;
         bytes[at] = static_cast<char>(bytes[at] ^ 0x5A);
-        ASSERT_TRUE(tinypdf::Write(path, bytes));
+        ASSERT_TRUE(support::WriteWholeFile(path, bytes));
         const PdfSummary summary = MakePdfSummary(path);
         ASSERT_TRUE(summary.Pieces.size() == 5 || summary.Pieces.size() == 8) << at;
     }
@@ -309,7 +325,7 @@ TEST_F(SummaryFiles, DamagedFilesNeverCrash) {
 
 TEST_F(SummaryFiles, ReportsOnSeveralThreadsAtOnce) {
     // A report asked for while a run uses the core on its worker thread.
-    tinypdf::Layout layout;
+    support::PageLayout layout;
     layout.Pages = 4;
     const std::string path = WritePdf("shared.pdf", layout);
     const PdfSummary expected = MakePdfSummary(path);

@@ -178,7 +178,7 @@ int PdfWriter::AddPageWithContents(const std::vector<std::string>& contents,
         contentRef += " ]";
     }
     const int page =
-        Add("<< /Type /Page /Parent " + std::to_string(m_pages) + " 0 R /MediaBox [0 0 612 792]" +
+        Add("<< /Type /Page /Parent " + std::to_string(m_pages) + " 0 R /MediaBox " + m_mediaBox +
             (resources.empty() ? std::string() : " /Resources " + resources) + " /Contents " +
             contentRef + (extra.empty() ? std::string() : " " + extra) + " >>");
     m_kids.push_back(page);
@@ -222,6 +222,24 @@ std::string PdfWriter::Build(int minorVersion) const {
 
 bool PdfWriter::WriteFile(const std::string& path, int minorVersion) const {
     return WriteWholeFile(path, Build(minorVersion));
+}
+
+std::string BoxText(const PdfBox& box) {
+    char text[128];
+    std::snprintf(text, sizeof text, "[%g %g %g %g]", box.X1, box.Y1, box.X2, box.Y2);
+    return text;
+}
+
+std::string BuildPagesPdf(const PageLayout& layout) {
+    PdfWriter writer;
+    writer.SetMediaBox(BoxText(layout.Media));
+    if (layout.InheritedCrop)
+        writer.SetPagesEntries("/CropBox " + BoxText(*layout.InheritedCrop));
+    for (int i = 0; i < layout.Pages; ++i) {
+        const bool cropped = i == 0 && layout.PageCrop;
+        writer.AddPage("", "", cropped ? "/CropBox " + BoxText(*layout.PageCrop) : "");
+    }
+    return writer.Build(layout.MinorVersion);
 }
 
 std::string XObjectResources(const std::map<std::string, int>& xobjects, const std::string& more) {

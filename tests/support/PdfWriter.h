@@ -1,11 +1,12 @@
 // Builds small PDF files object by object for tests, benchmarks and the
 // bundled sample: image XObjects (DCT, Flate, raw; RGB, grey, CMYK, 1-bit,
 // stencil masks, soft masks), inline images, Form XObjects, tiling patterns,
-// annotations, and damaged files. Output is deterministic.
+// annotations, page boxes, and damaged files. Output is deterministic.
 #pragma once
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,10 @@ public:
                 const std::string& extra = "");
     int AddTilingPattern(const std::string& content, const std::string& resources);
 
+    // The media box of the pages added from now on, PDF text; "[0 0 612 792]"
+    // until set.
+    void SetMediaBox(const std::string& box) { m_mediaBox = box; }
+
     // A page; resources is PDF text ("<< /XObject << /Im0 5 0 R >> >>").
     // extra goes into the page dictionary (e.g. "/Annots [...]").
     int AddPage(const std::string& content, const std::string& resources,
@@ -71,7 +76,25 @@ private:
     std::vector<int> m_kids;
     std::string m_pagesEntries;
     std::string m_catalogEntries;
+    std::string m_mediaBox = "[0 0 612 792]";
 };
+
+// A box as PDF text: "[0 0 612 792]".
+struct PdfBox {
+    double X1, Y1, X2, Y2;
+};
+std::string BoxText(const PdfBox& box);
+
+// Files of empty pages, for reports on versions, page boxes and counts: an
+// optional crop box on the first page or on the page tree (inherited).
+struct PageLayout {
+    int MinorVersion = 4; // "%PDF-1.4"
+    int Pages = 1;
+    PdfBox Media{0, 0, 612, 792};
+    std::optional<PdfBox> PageCrop;
+    std::optional<PdfBox> InheritedCrop;
+};
+std::string BuildPagesPdf(const PageLayout& layout);
 
 // "<< /XObject << /Im0 5 0 R /Im1 6 0 R >> >>" from names and objects;
 // more is added inside the outer dictionary as it is.
