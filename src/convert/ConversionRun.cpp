@@ -7,6 +7,8 @@
 #include "convert/PathParts.h"
 
 #include <Error.h>
+#include <ErrorCodes.h>
+#include <OptionalContent.h>
 #include <PDFDoc.h>
 #include <Stream.h>
 #include <goo/GooString.h>
@@ -40,6 +42,14 @@ bool PathExists(const std::string& path) {
 // The device appends at most "-2147483647.ppm" to its file root.
 constexpr size_t kDeviceNameRoom = 16;
 
+// A title that would name the folder itself or its parent ("", ".", "..",
+// from ".pdf", "..pdf", "...pdf") gets a stem of its own.
+std::string SafeTitle(const std::string& title) {
+    if (title.find_first_not_of('.') == std::string::npos)
+        return "_" + title;
+    return title;
+}
+
 } // namespace
 
 bool PathFitsLimit(const std::string& path) {
@@ -59,8 +69,14 @@ RunSummary ConversionRun::Run() {
     if (m_entries.empty())
         return m_summary;
     // The core's lines of this thread go to the front end.
-    const CoreDiagnosticScope diagnostics(
-        [this](const std::string& line) { m_observer.CoreDiagnostic(m_document, line); });
+    const CoreDiagnosticScope diagnostics([this](const std::string& line) {
+        // An image the core refuses never reaches the device: it counts as
+        // failed, with the core's words.
+        if (m_pageInWork > 0 && line.find("Bad image parameters") != std::string::npos)
+            m_pageFailures.push_back(
+                Format("page %d: the PDF core refused an image: %s", m_pageInWork, line.c_str()));
+        m_observer.CoreDiagnostic(m_document, line);
+    });
 
     const int count = static_cast<int>(m_entries.size());
     for (int i = 1; i <= count; ++i) {
@@ -101,7 +117,14 @@ bool ConversionRun::RunDocument(int index, DocumentReport& report) {
     if (!PathFitsLimit(entry.Path)) {
         Refuse(Format("The path of '%s' is longer than %d bytes; the file was skipped.",
                       entry.Path.c_str(), PATH_MAX - 1),
-               report);
+               RefusalReason::PathTooLong, report);
+        return true;
+    }
+    // A FIFO or a device would hang the core's reading, a folder would not
+    // open anyway.
+    struct stat info {};
+    if (!entry.Data && ::stat(entry.Path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        Refuse(kNotValid, RefusalReason::NotRegularFile, report);
         return true;
     }
     const std::unique_ptr<PDFDoc> document = OpenDocument(entry, report);
@@ -132,10 +155,13 @@ bool ConversionRun::RunDocument(int index, DocumentReport& report) {
     if (converting)
         pool = std::make_unique<ConversionPool>(m_settings, m_threads);
     ImageDumpOutputDev device(output.FileRoot, converting, IMAGE_FILE_MAX_BYTES, pool.get());
+    device.SetLimits(m_limits);
     if (device.isOk())
         DumpPages(*document, pages, device, index, report);
     report.ImagesWritten = static_cast<int>(device.WrittenFiles().size()) + device.HandedImages();
-    report.ImagesFailed = device.FailedImages();
+    const int refusedByCore = static_cast<int>(m_pageFailures.size()) - report.PagesRefused;
+    report.ImagesFailed = device.FailedImages() + refusedByCore;
+    m_summary.PagesRefused += report.PagesRefused;
     m_summary.ImagesWritten += report.ImagesWritten;
     m_summary.ImagesFailed += report.ImagesFailed;
     ++m_summary.Documents;
@@ -155,6 +181,9 @@ bool ConversionRun::RunDocument(int index, DocumentReport& report) {
                      [](const auto& a, const auto& b) { return a.first < b.first; });
     for (auto& failure : failures)
         report.Failures.push_back(std::move(failure.second));
+    for (std::string& failure : m_pageFailures)
+        report.Failures.push_back(report.Path + " " + failure);
+    m_pageFailures.clear();
     std::stable_sort(
         written.begin(), written.end(),
         [](const WrittenFile& a, const WrittenFile& b) { return a.Number < b.Number; });
@@ -171,12 +200,21 @@ std::unique_ptr<PDFDoc> ConversionRun::OpenDocument(const RunEntry& entry, Docum
                                  std::optional<GooString>(GooString(entry.OwnerPassword)),
                                  std::optional<GooString>(GooString(entry.UserPassword)));
     if (!document->isOk()) {
-        Refuse(kNotValid, report);
+        Refuse(kNotValid,
+               document->getErrorCode() == errEncrypted ? RefusalReason::NeedsPassword
+                                                        : RefusalReason::Damaged,
+               report);
         return nullptr;
     }
     if (!document->okToCopy(false)) {
-        Refuse(kNoCopy, report);
+        Refuse(kNoCopy, RefusalReason::CopyForbidden, report);
         return nullptr;
+    }
+    // Every image is wanted, also those of layers that are off: the groups
+    // are switched on in the opened document, the file stays as it is.
+    if (OCGs* layers = document->getCatalog()->getOptContentConfig()) {
+        for (const auto& [ref, group] : layers->getOCGs())
+            group->setState(OptionalContentGroup::On);
     }
     return document;
 }
@@ -198,31 +236,67 @@ std::vector<int> ConversionRun::FormPageRange(PDFDoc& document) const {
 }
 
 bool ConversionRun::PlaceOutput(const RunEntry& entry, Output& output, DocumentReport& report) {
-    const PathParts parts(entry.Path);
-    const std::string title = entry.Title.empty() ? parts.Title() : entry.Title;
+    const PathParts parts(entry.Path, PathParts::Quotes::Keep);
+    const std::string title = SafeTitle(entry.Title.empty() ? parts.Title() : entry.Title);
     // A document from memory has no folder of its own: the current one.
     const std::string location = entry.Data ? std::string() : parts.Location();
+    std::string name; // the last component the document's names add
     if (PathExists(m_settings.OutputDirectory)) {
         output.Folder = m_settings.OutputDirectory;
         if (output.Folder.back() != '/')
             output.Folder += '/';
-        // The document's title keeps documents apart in one folder.
-        output.FileRoot = output.Folder + title;
+        // The document's title keeps documents apart in one folder; a title
+        // an earlier document of the run had gets a number.
+        std::string stem = title;
+        for (int n = 2; m_usedRoots.count(output.Folder + stem) != 0; ++n)
+            stem = title + "_" + std::to_string(n);
+        output.FileRoot = output.Folder + stem;
+        name = stem + std::string(kDeviceNameRoom, 'x');
     } else {
-        output.Folder = location + title + '/';
+        // The document's own folder, unless its name is taken by something
+        // that is not a folder (a PDF without extension beside it) or by an
+        // earlier document of the run.
+        std::string folder = location + title;
+        const auto taken = [&](const std::string& candidate) {
+            struct stat info {};
+            return m_usedRoots.count(candidate + '/') != 0 ||
+                   (::stat(candidate.c_str(), &info) == 0 && !S_ISDIR(info.st_mode));
+        };
+        if (taken(folder)) {
+            const std::string base = location + title + "_images";
+            folder = base;
+            for (int n = 2; taken(folder); ++n)
+                folder = base + "_" + std::to_string(n);
+        }
+        output.Folder = folder + '/';
         output.FileRoot = output.Folder;
+        name = folder.substr(location.size());
     }
     report.OutputFolder = output.Folder;
     if (!PathFitsLimit(output.FileRoot + std::string(kDeviceNameRoom, 'x'))) {
         Refuse(Format("The output path for '%s' is longer than %d bytes; the file was skipped.",
                       entry.Path.c_str(), PATH_MAX - 1),
-               report);
+               RefusalReason::PathTooLong, report);
         return false;
     }
+    if (name.size() > NAME_MAX) {
+        Refuse(Format("The output names for '%s' are longer than %d bytes; the file was skipped.",
+                      entry.Path.c_str(), NAME_MAX),
+               RefusalReason::NameTooLong, report);
+        return false;
+    }
+    m_usedRoots.insert(output.FileRoot);
     // A failure shows up as one failed image per image.
     if (!PathExists(output.Folder))
         ::mkdir(output.Folder.c_str(), 0777);
     return true;
+}
+
+// Polled by the interpreter inside a page: a stop, or a limit that cut the
+// document, ends the page early.
+bool ConversionRun::AbortPage(void* data) {
+    const auto* run = static_cast<const ConversionRun*>(data);
+    return run->m_stop->IsSet() || (run->m_device && run->m_device->LimitReached());
 }
 
 void ConversionRun::DumpPages(PDFDoc& document, const std::vector<int>& pages,
@@ -233,26 +307,51 @@ void ConversionRun::DumpPages(PDFDoc& document, const std::vector<int>& pages,
     m_observer.SetTotalPosition((100 * index) / documents);
     const int count = static_cast<int>(pages.size());
     report.Pages = count;
+    m_device = &device;
     for (int inRange = 1; inRange <= count; ++inRange) {
+        // A stop takes effect between pages too; what was dumped so far is
+        // still converted.
+        if (m_stop->IsSet()) {
+            report.Stopped = true;
+            break;
+        }
+        if (device.LimitReached())
+            break;
         const int page = pages[static_cast<size_t>(inRange - 1)];
         device.SetPage(page);
-        if (m_interpretEveryPage || PageMayDrawImage(document, page)) {
-            document.displayPage(&device, page, 72, 72, 0, true, false, false);
+        const PageScan scan = ScanPage(document, page);
+        if (scan.SaveDepth > PAGE_MAX_SAVE_DEPTH) {
+            ++report.PagesRefused;
+            m_pageFailures.push_back(Format(
+                "page %d: its graphics states nest deeper than %d; the page was not interpreted",
+                page, PAGE_MAX_SAVE_DEPTH));
+        } else if (m_interpretEveryPage || scan.MayDrawImage) {
+            m_pageInWork = page;
+            document.displayPage(&device, page, 72, 72, 0, true, false, false, AbortPage, this);
+            m_pageInWork = 0;
             ++m_summary.PagesInterpreted;
         } else {
             ++m_summary.PagesSkipped;
+        }
+        if (m_stop->IsSet()) {
+            report.Stopped = true;
+            break;
         }
         const int position = (inRange * 100) / count;
         m_observer.SetCurrentPosition(position);
         m_observer.SetCurrentCaption(Format("Page %d of %d, %d%%", inRange, count, position));
     }
+    m_device = nullptr;
 }
 
 void ConversionRun::ConvertDumped(const ImageDumpOutputDev& device, ConversionPool& pool,
                                   DocumentReport& report,
                                   std::vector<std::pair<int, std::string>>& failures,
                                   std::vector<WrittenFile>& written) {
-    m_observer.SetTotalCaption("Images Coverting");
+    // "Convert stopped." stays the caption of a stopped run; what was dumped
+    // is converted all the same.
+    if (!m_stop->IsSet())
+        m_observer.SetTotalCaption("Images Coverting");
     for (const PooledOutcome& done : pool.Drain()) {
         const ConversionOutcome& outcome = done.Outcome;
         if (outcome.Converted) {
@@ -290,6 +389,12 @@ void ConversionRun::ConvertDumped(const ImageDumpOutputDev& device, ConversionPo
 }
 
 void ConversionRun::FinishDocument(int index, DocumentReport& report) {
+    // "Convert stopped." stays the caption of a stopped run.
+    if (m_stop->IsSet()) {
+        m_summary.Stopped = true;
+        m_observer.DocumentFinished(report);
+        return;
+    }
     m_observer.SetCurrentCaption("Convert Finished");
     if (index == static_cast<int>(m_entries.size())) {
         m_observer.SetTotalCaption("Convert Finished");
@@ -305,10 +410,12 @@ void ConversionRun::FinishDocument(int index, DocumentReport& report) {
     m_observer.DocumentFinished(report);
 }
 
-void ConversionRun::Refuse(const std::string& message, DocumentReport& report) {
+void ConversionRun::Refuse(const std::string& message, RefusalReason reason,
+                           DocumentReport& report) {
     m_observer.ShowMessage(message);
     report.Status = DocumentStatus::Refused;
     report.Message = message;
+    report.Refusal = reason;
     ++m_summary.Refused;
 }
 

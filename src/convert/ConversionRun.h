@@ -19,6 +19,7 @@
 // failed and the run goes on with the next one.
 #pragma once
 
+#include "convert/ImageDumpOutputDev.h"
 #include "convert/PageSelection.h"
 #include "convert/PdfCore.h"
 #include "convert/RunObserver.h"
@@ -26,6 +27,7 @@
 
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -34,7 +36,6 @@ class PDFDoc;
 namespace talvore {
 
 class ConversionPool;
-class ImageDumpOutputDev;
 
 // One ticked row of the file list, taken when the run starts.
 struct RunEntry {
@@ -61,6 +62,7 @@ struct RunSummary {
     int ImagesFailed = 0; // images the device could not write
     int PagesInterpreted = 0;
     int PagesSkipped = 0; // pages that can reach no image, not interpreted
+    int PagesRefused = 0; // pages too deeply nested to interpret
 };
 
 class ConversionRun {
@@ -79,6 +81,8 @@ public:
     // Conversion threads; 0 (the default) means one per core. The files do
     // not depend on it.
     void SetThreads(unsigned threads) { m_threads = threads; }
+    // What one document may make the device write.
+    void SetLimits(const DeviceLimits& limits) { m_limits = limits; }
     // Pages chosen by a list instead of the settings' page range.
     void SetPageSelection(std::optional<PageSelection> pages) { m_selection = std::move(pages); }
 
@@ -108,7 +112,8 @@ private:
                        DocumentReport& report, std::vector<std::pair<int, std::string>>& failures,
                        std::vector<WrittenFile>& written);
     void FinishDocument(int index, DocumentReport& report);
-    void Refuse(const std::string& message, DocumentReport& report);
+    void Refuse(const std::string& message, RefusalReason reason, DocumentReport& report);
+    static bool AbortPage(void* data);
 
     std::vector<RunEntry> m_entries;
     ConversionSettings m_settings;
@@ -119,6 +124,16 @@ private:
     std::optional<PageSelection> m_selection;
     RunSummary m_summary;
     std::string m_document; // the path of the document in work
+    // Output folders and file roots the run gave out: a later document never
+    // gets an earlier one's.
+    std::set<std::string> m_usedRoots;
+    DeviceLimits m_limits;
+    // Set while a page is interpreted: the core's refusals of images count.
+    int m_pageInWork = 0;
+    // What went wrong with pages of the document in work: pages refused,
+    // images the core refused ("page N: ...").
+    std::vector<std::string> m_pageFailures;
+    ImageDumpOutputDev* m_device = nullptr; // while pages are interpreted
 };
 
 // Whether a path fits the platform's limit: shorter than PATH_MAX bytes.

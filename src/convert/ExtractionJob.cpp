@@ -59,9 +59,10 @@ int ExtractionJob::ExitStatus() const {
     const RunSummary& s = m_summary;
     if (s.Stopped)
         return EXIT_INTERRUPTED;
-    const bool allExtracted =
-        m_failure.empty() && s.Documents == static_cast<int>(m_entries.size()) && s.Refused == 0 &&
-        s.Failed == 0 && !s.RangeError && s.ImagesFailed == 0 && s.ConversionFailures == 0;
+    const bool allExtracted = m_failure.empty() &&
+                              s.Documents == static_cast<int>(m_entries.size()) && s.Refused == 0 &&
+                              s.Failed == 0 && !s.RangeError && s.PagesRefused == 0 &&
+                              s.ImagesFailed == 0 && s.ConversionFailures == 0;
     return allExtracted ? EXIT_EXTRACTED : EXIT_FAILED;
 }
 

@@ -7,6 +7,7 @@
 #include <Page.h>
 #include <Stream.h>
 
+#include <algorithm>
 #include <array>
 #include <set>
 #include <utility>
@@ -50,11 +51,12 @@ constexpr int kMaxFormDepth = 64;
 
 class Scan {
 public:
-    // Content may reach an image when it holds an inline image or names an
-    // image XObject (or a form or soft mask that reaches one) in any of the
-    // resources it can read.
-    bool ContentMayDrawImage(const std::vector<Stream*>& streams, const ResourceChain& chain,
-                             int depth) {
+    // Whether some content on the way may hand an image to the device.
+    bool MayDrawImage() const { return m_mayDrawImage; }
+
+    // Reads the content and everything it names; answers how deep its graphics
+    // states nest, counting the forms it draws on top (an upper bound).
+    int Content(const std::vector<Stream*>& streams, const ResourceChain& chain, int formDepth) {
         ContentScanner scanner;
         std::array<unsigned char, 16 * 1024> buffer;
         for (Stream* stream : streams) {
@@ -71,28 +73,31 @@ public:
         }
         scanner.Finish();
         if (scanner.HasInlineImage())
-            return true;
-        for (Dict* resources : chain) {
-            if (NamedResourcesMayDrawImage(scanner, resources, chain, depth))
-                return true;
-        }
-        return false;
+            m_mayDrawImage = true;
+        int deepest = 0;
+        for (Dict* resources : chain)
+            deepest = std::max(deepest, NamedResources(scanner, resources, chain, formDepth));
+        return scanner.SaveDepth() + deepest;
     }
 
-    // A form reads its own resources first, then the enclosing chain.
-    bool FormMayDrawImage(const Object& formRef, const Object& form, const ResourceChain& outer,
-                          int depth) {
+    // A form reads its own resources first, then the enclosing chain; the
+    // interpreter saves the state once around it.
+    int Form(const Object& formRef, const Object& form, const ResourceChain& outer, int formDepth) {
         if (!form.isStream())
-            return false;
+            return 0;
         Dict* dict = form.streamGetDict();
         const Object subtype = dict->lookup("Subtype");
-        if (subtype.isName("Image"))
-            return true;
+        if (subtype.isName("Image")) {
+            m_mayDrawImage = true;
+            return 0;
+        }
         // The interpreter draws a stream without /Subtype as a form too.
         if (!subtype.isName("Form") && !subtype.isNull())
-            return false;
-        if (depth > kMaxFormDepth)
-            return true;
+            return 0;
+        if (formDepth > kMaxFormDepth) {
+            m_mayDrawImage = true;
+            return 0;
+        }
         const Object ownResources = dict->lookup("Resources");
         ResourceChain chain;
         if (ownResources.isDict())
@@ -101,37 +106,37 @@ public:
         if (formRef.isRef()) {
             const Ref ref = formRef.getRef();
             if (!m_visited.insert({ref.num, ref.gen, {chain.begin(), chain.end()}}).second)
-                return false;
+                return 0;
         }
-        return ContentMayDrawImage({form.getStream()}, chain, depth + 1);
+        return 1 + Content({form.getStream()}, chain, formDepth + 1);
     }
 
-    bool AppearanceMayDrawImage(const Object& appearance, const ResourceChain& page) {
+    int Appearance(const Object& appearance, const ResourceChain& page) {
         if (!appearance.isDict())
-            return false;
+            return 0;
+        int deepest = 0;
         Dict* kinds = appearance.getDict();
         for (int i = 0; i < kinds->getLength(); ++i) {
             const Object& entryRef = kinds->getValNF(i);
             const Object entry = kinds->getVal(i);
             if (entry.isStream()) {
-                if (FormMayDrawImage(entryRef, entry, page, 0))
-                    return true;
+                deepest = std::max(deepest, Form(entryRef, entry, page, 0));
             } else if (entry.isDict()) {
                 Dict* states = entry.getDict();
                 for (int j = 0; j < states->getLength(); ++j) {
                     const Object& stateRef = states->getValNF(j);
                     const Object state = states->getVal(j);
-                    if (FormMayDrawImage(stateRef, state, page, 0))
-                        return true;
+                    deepest = std::max(deepest, Form(stateRef, state, page, 0));
                 }
             }
         }
-        return false;
+        return deepest;
     }
 
 private:
-    bool NamedResourcesMayDrawImage(const ContentScanner& scanner, Dict* resources,
-                                    const ResourceChain& chain, int depth) {
+    int NamedResources(const ContentScanner& scanner, Dict* resources, const ResourceChain& chain,
+                       int formDepth) {
+        int deepest = 0;
         const Object xobjects = resources->lookup("XObject");
         if (xobjects.isDict()) {
             Dict* dict = xobjects.getDict();
@@ -140,8 +145,7 @@ private:
                     continue;
                 const Object& ref = dict->getValNF(i);
                 const Object xobject = dict->getVal(i);
-                if (FormMayDrawImage(ref, xobject, chain, depth))
-                    return true;
+                deepest = std::max(deepest, Form(ref, xobject, chain, formDepth));
             }
         }
         // A graphics state's soft mask is a group drawn through the device,
@@ -160,13 +164,13 @@ private:
                     continue;
                 const Object& groupRef = softMask.getDict()->lookupNF("G");
                 const Object group = softMask.dictLookup("G");
-                if (FormMayDrawImage(groupRef, group, chain, depth))
-                    return true;
+                deepest = std::max(deepest, Form(groupRef, group, chain, formDepth));
             }
         }
-        return false;
+        return deepest;
     }
 
+    bool m_mayDrawImage = false;
     std::set<VisitKey> m_visited;
 };
 
@@ -175,23 +179,64 @@ private:
 void ContentScanner::Feed(const unsigned char* data, size_t size) {
     for (size_t i = 0; i < size; ++i) {
         const unsigned char c = data[i];
+        const bool outside = TrackLexicalMode(c);
         if (kSeparators[c]) {
             EndToken();
             if (c == '/') {
                 m_inToken = true;
+                m_tokenOutside = outside;
                 m_token.assign(1, '/');
             }
             continue;
         }
         if (!m_inToken) {
             m_inToken = true;
+            m_tokenOutside = outside;
             m_token.clear();
         }
-        // Other tokens only matter when they are "BI": three bytes tell.
+        // Other tokens only matter when they are "BI", "q" or "Q": three
+        // bytes tell.
         if (m_token.size() >= 3 && m_token.front() != '/')
             continue;
         m_token += static_cast<char>(c);
     }
+}
+
+bool ContentScanner::TrackLexicalMode(unsigned char c) {
+    if (m_pendingLess) {
+        m_pendingLess = false;
+        if (c == '<')
+            return true; // "<<" opens a dictionary
+        m_inHex = true;
+    }
+    if (m_inComment) {
+        if (c == '\r' || c == '\n')
+            m_inComment = false;
+        return false;
+    }
+    if (m_stringDepth > 0) {
+        if (m_escape)
+            m_escape = false;
+        else if (c == '\\')
+            m_escape = true;
+        else if (c == '(')
+            ++m_stringDepth;
+        else if (c == ')')
+            --m_stringDepth;
+        return false;
+    }
+    if (m_inHex) {
+        if (c == '>')
+            m_inHex = false;
+        return false;
+    }
+    if (c == '%')
+        m_inComment = true;
+    else if (c == '(')
+        m_stringDepth = 1;
+    else if (c == '<')
+        m_pendingLess = true;
+    return true;
 }
 
 void ContentScanner::Finish() {
@@ -210,14 +255,18 @@ void ContentScanner::EndToken() {
         m_names.emplace(m_token, 1);
     } else if (m_token.size() == 2 && m_token[0] == 'B' && m_token[1] == 'I') {
         m_inlineImage = true;
+    } else if (m_tokenOutside && m_token.size() == 1 && m_token[0] == 'q') {
+        m_saveDepth = std::max(m_saveDepth, ++m_depth);
+    } else if (m_tokenOutside && m_token.size() == 1 && m_token[0] == 'Q') {
+        m_depth = std::max(0, m_depth - 1);
     }
     m_token.clear();
 }
 
-bool PageMayDrawImage(PDFDoc& doc, int pageNumber) {
+PageScan ScanPage(PDFDoc& doc, int pageNumber) {
     Page* page = doc.getPage(pageNumber);
     if (!page)
-        return true; // let the interpreter report it
+        return {true, 0}; // let the interpreter report it
     Scan scan;
     ResourceChain resources;
     if (Dict* pageResources = page->getResourceDict())
@@ -229,16 +278,14 @@ bool PageMayDrawImage(PDFDoc& doc, int pageNumber) {
     if (contents.isStream()) {
         streams.push_back(contents.getStream());
     } else if (contents.isArray()) {
-        for (int i = 0; i < contents.arrayGetLength(); ++i) {
+        for (int i = 0; i < contents.arrayGetLength(); ++i)
             parts.push_back(contents.arrayGet(i));
-        }
         for (Object& part : parts) {
             if (part.isStream())
                 streams.push_back(part.getStream());
         }
     }
-    if (scan.ContentMayDrawImage(streams, resources, 0))
-        return true;
+    int depth = scan.Content(streams, resources, 0);
 
     const Object annots = page->getAnnotsObject();
     if (annots.isArray()) {
@@ -246,16 +293,16 @@ bool PageMayDrawImage(PDFDoc& doc, int pageNumber) {
             const Object annot = annots.arrayGet(i);
             if (!annot.isDict())
                 continue;
-            const Object appearance = annot.dictLookup("AP");
-            if (scan.AppearanceMayDrawImage(appearance, resources))
-                return true;
+            depth = std::max(depth, scan.Appearance(annot.dictLookup("AP"), resources));
             // A widget's icons, in case the core builds its appearance anew.
-            const Object characteristics = annot.dictLookup("MK");
-            if (scan.AppearanceMayDrawImage(characteristics, resources))
-                return true;
+            depth = std::max(depth, scan.Appearance(annot.dictLookup("MK"), resources));
         }
     }
-    return false;
+    return {scan.MayDrawImage(), depth};
+}
+
+bool PageMayDrawImage(PDFDoc& doc, int pageNumber) {
+    return ScanPage(doc, pageNumber).MayDrawImage;
 }
 
 } // namespace talvore

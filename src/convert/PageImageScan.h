@@ -6,9 +6,9 @@
 // the page's content (directly, or through Form XObjects and soft-mask
 // groups of named graphics states), none is reachable from an annotation
 // appearance, and no content stream on the way holds an inline image ("BI").
-// Strings and comments are not told apart from operators, so text in them
-// can only make the answer "yes". Tiling patterns and Type 3 glyphs are not
-// followed: the device does not dump what they draw.
+// Names and "BI" are collected in strings and comments too, so text in them
+// can only make the answer "yes"; the nesting of "q" counts outside them. Tiling patterns and Type
+// 3 glyphs are not followed: the device does not dump what they draw.
 #pragma once
 
 #include <string>
@@ -18,6 +18,20 @@ class PDFDoc;
 
 namespace talvore {
 
+// A page's content may not nest its graphics states deeper than this: each
+// level is a copy of the whole state in the interpreter, and a few bytes of
+// "q" would take gigabytes.
+inline constexpr int PAGE_MAX_SAVE_DEPTH = 4096;
+
+struct PageScan {
+    bool MayDrawImage;
+    // How deep "q" nests on the page, forms drawn on top counted (an upper
+    // bound).
+    int SaveDepth;
+};
+
+// Reads the page's content and what it names, all of it.
+PageScan ScanPage(PDFDoc& doc, int pageNumber);
 bool PageMayDrawImage(PDFDoc& doc, int pageNumber);
 
 // Collects every name token ("/Im1"; one with a "#" escape may be any name) and notes
@@ -28,6 +42,8 @@ public:
     void Finish();
 
     bool HasInlineImage() const { return m_inlineImage; }
+    // The deepest nesting of "q" outside strings and comments.
+    int SaveDepth() const { return m_saveDepth; }
     // Whether content may use the resource of this name.
     bool NamesResource(const std::string& name) const {
         return m_anyName || m_names.count(name) != 0;
@@ -35,9 +51,20 @@ public:
 
 private:
     void EndToken();
+    // Follows strings, hex strings and comments as the content lexer reads
+    // them; answers whether the byte lies outside all three.
+    bool TrackLexicalMode(unsigned char c);
 
     std::string m_token;
     bool m_inToken = false;
+    bool m_tokenOutside = true;
+    int m_stringDepth = 0;
+    bool m_escape = false;
+    bool m_inHex = false;
+    bool m_pendingLess = false;
+    bool m_inComment = false;
+    int m_depth = 0;
+    int m_saveDepth = 0;
     bool m_inlineImage = false;
     bool m_anyName = false;
     std::unordered_set<std::string> m_names;

@@ -25,9 +25,9 @@ std::optional<std::time_t> FileCreationTime(int fd) {
     return CreationTimeOf(info);
 }
 
-PathParts::PathParts(std::string path) : m_fullText(std::move(path)) {
+PathParts::PathParts(std::string path, Quotes quotes) : m_fullText(std::move(path)) {
     std::string text = m_fullText;
-    if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
+    if (quotes == Quotes::Remove && text.size() >= 2 && text.front() == '"' && text.back() == '"')
         text = text.substr(1, text.size() - 2);
     if (text.empty())
         return;

@@ -35,7 +35,10 @@ std::optional<std::time_t> FileCreationTime(int fd);
 
 class PathParts {
 public:
-    explicit PathParts(std::string path);
+    // The run splits the path as it opens it: no quotes are taken off then,
+    // so the file read is the file whose parts name the output.
+    enum class Quotes { Remove, Keep };
+    explicit PathParts(std::string path, Quotes quotes = Quotes::Remove);
 
     const std::string& FullText() const { return m_fullText; }
     const std::string& Drive() const { return m_drive; } // always empty here

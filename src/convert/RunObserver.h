@@ -20,13 +20,27 @@ enum class DocumentStatus {
     Failed      // the extraction broke off (out of memory and the like)
 };
 
+// Why a document was refused, for front ends that word it their own way.
+enum class RefusalReason {
+    None,
+    NotRegularFile, // a folder, a FIFO, a device
+    NeedsPassword,  // a user password is needed, or the one given is wrong
+    Damaged,        // cannot be opened or parsed
+    CopyForbidden,
+    PathTooLong,
+    NameTooLong, // an output name beyond the file system's limit
+};
+
 struct DocumentReport {
     int Index = 0; // 1-based position in the run list
     std::string Path;
     DocumentStatus Status = DocumentStatus::Extracted;
-    std::string Message;      // the text shown, when refused or failed
+    std::string Message; // the text shown, when refused or failed
+    RefusalReason Refusal = RefusalReason::None;
+    bool Stopped = false;     // a stop ended its pages early
     std::string OutputFolder; // where its files went
     int Pages = 0;            // pages in range
+    int PagesRefused = 0;     // too deeply nested to interpret
     int ImagesWritten = 0;    // files the device wrote
     int ImagesFailed = 0;     // images the device could not write
     int ConversionFailures = 0;

@@ -176,21 +176,51 @@ TEST_F(ConversionRunTest, EmptyPageRangeEndsTheRun) {
     }
 }
 
-TEST_F(ConversionRunTest, StopTakesEffectBetweenDocuments) {
+// Presses Stop Convert when a caption appears, as a user watching it would.
+class StoppingObserver : public RecordingObserver {
+public:
+    explicit StoppingObserver(std::string caption) : m_caption(std::move(caption)) {
+        stop = std::make_shared<StopEvent>();
+    }
+    void SetCurrentCaption(const std::string& caption) override {
+        RecordingObserver::SetCurrentCaption(caption);
+        if (caption == m_caption)
+            stop->Set();
+    }
+
+private:
+    std::string m_caption;
+};
+
+TEST_F(ConversionRunTest, StopTakesEffectBetweenPages) {
     std::vector<RunEntry> entries;
-    for (int i = 1; i <= 5; ++i)
-        entries.push_back(Entry(Pdf("d" + std::to_string(i) + ".pdf", 2)));
-    RecordingObserver observer;
-    observer.stop = std::make_shared<StopEvent>();
-    observer.stopWhenStarting = 2; // Stop Convert while document 2 is worked on
-    const RunSummary summary = RunAll(entries, RawSettings(), observer);
-    EXPECT_TRUE(summary.Stopped);
-    EXPECT_EQ(observer.startedDocuments,
-              (std::vector<std::string>{entries[0].Path, entries[1].Path}));
-    EXPECT_EQ(ListFolder(folder / "d2"), (std::vector<std::string>{"-000.ppm", "-001.ppm"}));
-    EXPECT_EQ(observer.Captions().back(), "current: Convert Finished");
-    EXPECT_FALSE(std::filesystem::exists(folder / "d3"));
-    EXPECT_TRUE(observer.openedFolders.empty());
+    for (int i = 1; i <= 3; ++i)
+        entries.push_back(Entry(Pdf("d" + std::to_string(i) + ".pdf", 4)));
+    for (int32_t mode : {OutputRaw, OutputPng}) {
+        SCOPED_TRACE(mode);
+        TemporaryFolder f;
+        ConversionSettings settings = RawSettings();
+        settings.ImagesFormat = mode;
+        settings.OutputDirectory = f.Path();
+        // Stop Convert after the second page of the first document.
+        StoppingObserver observer("Page 2 of 4, 50%");
+        const RunSummary summary = RunAll(entries, settings, observer);
+        EXPECT_TRUE(summary.Stopped);
+        // The first document's first two pages, converted, and nothing more.
+        const std::string ext = mode == OutputRaw ? ".ppm" : ".png";
+        EXPECT_EQ(ListFolder(f.Path()), (std::vector<std::string>{"d1-000" + ext, "d1-001" + ext}));
+        EXPECT_EQ(observer.startedDocuments, std::vector<std::string>{entries[0].Path});
+        ASSERT_EQ(observer.reports.size(), 1u);
+        EXPECT_TRUE(observer.reports[0].Stopped);
+        // "Convert stopped." is the front end's; the run sets nothing after.
+        for (const std::string& caption : observer.Captions())
+            EXPECT_EQ(caption.find("Convert Finished"), std::string::npos) << caption;
+        EXPECT_EQ(observer.Captions().back(), "current: Page 2 of 4, 50%");
+        EXPECT_TRUE(observer.openedFolders.empty());
+        // No intermediate file and no temporary one is left.
+        for (const auto& entry : std::filesystem::directory_iterator(f.Path()))
+            EXPECT_EQ(entry.path().filename().string().rfind(".talvore-", 0), std::string::npos);
+    }
 }
 
 TEST_F(ConversionRunTest, RefusedDocumentsLetTheRunGoOn) {

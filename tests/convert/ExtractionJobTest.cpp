@@ -52,34 +52,41 @@ private:
 
 TEST(ExtractionJob, EveryFailedImageIsReportedWithItsReason) {
     TemporaryFolder folder;
-    // The device cannot create its files: a file holds the folder's name.
-    WriteRgbPdf(folder / "blocked.pdf");
+    // The device cannot create its files: the common output folder is a file.
+    WriteRgbPdf(folder / "doc.pdf");
     ASSERT_TRUE(WriteWholeFile(folder / "blocked", "x"));
+    ConversionSettings blockedSettings = Format(OutputTga);
+    blockedSettings.OutputDirectory = folder / "blocked";
+    ExtractionJob blocked(blockedSettings);
+    blocked.AddFile(folder / "doc.pdf");
+    RecordingObserver blockedObserver;
+    blocked.Run(blockedObserver, std::make_shared<StopEvent>());
+    ASSERT_EQ(blockedObserver.reports.size(), 1u);
+    EXPECT_EQ(blockedObserver.reports[0].Failures,
+              std::vector<std::string>{folder / "blocked/doc-000.ppm" +
+                                       ": cannot create the file: Not a directory"});
+    // The core's own line reaches the observer, not the terminal.
+    EXPECT_EQ(blockedObserver.coreLines,
+              std::vector<std::string>{"I/O Error: Couldn't open image file '" +
+                                       folder / "blocked/doc-000.ppm'"});
+    EXPECT_EQ(blocked.ExitStatus(), EXIT_FAILED);
+
     // The converter cannot write a TGA wider than its 16-bit header field.
     PdfWriter wide;
     const int mask = wide.AddImageMask(70000, 1, "", std::string(8750, '\x55'));
     wide.AddPage(DrawXObject("M"), XObjectResources({{"M", mask}}));
     ASSERT_TRUE(wide.WriteFile(folder / "wide.pdf"));
-
     ExtractionJob job(Format(OutputTga));
-    job.AddFile(folder / "blocked.pdf");
     job.AddFile(folder / "wide.pdf");
     RecordingObserver observer;
     job.Run(observer, std::make_shared<StopEvent>());
-
-    ASSERT_EQ(observer.reports.size(), 2u);
-    EXPECT_EQ(observer.reports[0].Failures,
-              std::vector<std::string>{folder / "blocked/-000.ppm" +
-                                       ": cannot create the file: Not a directory"});
-    ASSERT_EQ(observer.reports[1].Failures.size(), 1u);
-    EXPECT_EQ(observer.reports[1].Failures[0].rfind(folder / "wide/-000.pbm: ", 0), 0u)
-        << observer.reports[1].Failures[0];
-    EXPECT_EQ(observer.reports[1].ConversionFailures, 1);
+    ASSERT_EQ(observer.reports.size(), 1u);
+    ASSERT_EQ(observer.reports[0].Failures.size(), 1u);
+    EXPECT_EQ(observer.reports[0].Failures[0].rfind(folder / "wide/-000.pbm: ", 0), 0u)
+        << observer.reports[0].Failures[0];
+    EXPECT_EQ(observer.reports[0].ConversionFailures, 1);
     // The intermediate file keeps the image.
     EXPECT_TRUE(std::filesystem::exists(folder / "wide/-000.pbm"));
-    // The core's own line reaches the observer, not the terminal.
-    EXPECT_EQ(observer.coreLines, std::vector<std::string>{"I/O Error: Couldn't open image file '" +
-                                                           folder / "blocked/-000.ppm'"});
     EXPECT_EQ(job.ExitStatus(), EXIT_FAILED);
 }
 
