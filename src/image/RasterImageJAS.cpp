@@ -162,7 +162,10 @@ public:
             nullptr)
             return false;
         image_.FillGrayPalette();
-        values_.resize(width_);
+        // Raw bitmaps go straight into the packed rows: a byte a pixel would
+        // be eight times the image.
+        if (h_.kind != 4)
+            values_.resize(width_);
         for (int32_t r = 0; r < height_; ++r) {
             const int32_t y = height_ - 1 - r;
             if (h_.kind == 4) {
