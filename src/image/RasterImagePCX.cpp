@@ -266,6 +266,11 @@ bool RasterImagePCX::Encode(ByteStream* file) {
 
     uint32_t bytesPerLine = bytePlanes ? width : (width + 7) / 8;
     bytesPerLine += bytesPerLine & 1;
+    // The rounding to even can take an odd width past the 16-bit field.
+    if (bytesPerLine > 65535) {
+        SetLastError("PCX bytes per line must be at most 65535");
+        return false;
+    }
     const uint32_t planes = bits == 24 ? 3 : (bits == 4 ? 4 : 1);
 
     uint8_t header[128] = {};

@@ -301,6 +301,23 @@ TEST(SavePath, SizesBeyondSixteenBitHeadersAreRefused) {
     bool ok = false;
     EXPECT_EQ(reference::ReadBmp(EncodeToMemory(wide, 1, &ok)).width, 70000u);
     EXPECT_TRUE(ok) << "BMP holds 32-bit sizes";
+
+    // The largest width rounds its bytes per line up past the field: refused,
+    // where a line of 0 bytes would have been written. One less fits.
+    for (const auto& [width, fits] : {std::pair{65535u, false}, std::pair{65534u, true}}) {
+        RasterImage edge;
+        ASSERT_NE(edge.Create(width, 1, 8, 0), nullptr);
+        edge.FillGrayPalette();
+        bool written = false;
+        const std::vector<uint8_t> pcx = EncodeToMemory(edge, 8, &written);
+        EXPECT_EQ(written, fits) << width;
+        if (fits) {
+            ASSERT_GE(pcx.size(), 128u);
+            EXPECT_EQ(pcx[66] | (pcx[67] << 8), 65534) << "bytes per line";
+        } else {
+            EXPECT_STREQ(edge.LastErrorText(), "PCX bytes per line must be at most 65535");
+        }
+    }
 }
 
 TEST(SavePath, ShortWritesFailTheSave) {
