@@ -28,8 +28,8 @@ void Walk(const std::string& folder, const std::function<void(const std::string&
         std::error_code kindError;
         if (entries->is_directory(kindError))
             Walk(path, found, visited);
-        else if (IsPdfFileName(name))
-            found(path);
+        else if (IsPdfFileName(name) && entries->is_regular_file(kindError))
+            found(path); // a FIFO of that name would hang the run
     }
 }
 

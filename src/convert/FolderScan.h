@@ -2,8 +2,9 @@
 // first walk of a folder tree in the order the file system gives, hidden
 // entries included. A sub-folder is walked where it is met, before the later
 // entries of its folder; a folder reached twice (through a link back into
-// the tree) is walked once. A file counts as a PDF when its name contains a
-// '.' and the text from the last '.' is ".pdf" in any case.
+// the tree) is walked once. A file counts as a PDF when it is a regular file
+// (or a link to one) and its name contains a '.' and the text from the last
+// '.' is ".pdf" in any case.
 #pragma once
 
 #include <functional>

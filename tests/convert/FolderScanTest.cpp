@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace talvore {
 namespace {
@@ -20,6 +21,8 @@ TEST(FolderScan, FindsEveryPdfOfTheTreeOnce) {
                              "a/x.xpdf", "dir.pdf/inner.pdf", ".hidden.pdf"}) {
         ASSERT_TRUE(WriteWholeFile(folder / name, "x"));
     }
+    // A FIFO with a PDF's name is not a file to open.
+    ASSERT_EQ(mkfifo((folder / "a/pipe.pdf").c_str(), 0600), 0);
     // A link back into the tree is walked once.
     std::filesystem::create_directory_symlink(folder.Path(), folder / "a/b/loop");
     std::vector<std::string> paths;
