@@ -1,6 +1,8 @@
 #include "convert/OutputFile.h"
 
+#include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <sys/stat.h>
@@ -11,6 +13,35 @@ namespace {
 
 std::string Reason(const char* what, int error) {
     return std::string(what) + ": " + std::strerror(error);
+}
+
+// The temporary files being written, where a signal handler can read them:
+// fixed slots of plain characters, claimed and released atomically.
+constexpr int kSlots = 64;
+struct Slot {
+    std::atomic<int> State{0}; // 0 free, 1 being filled, 2 in work
+    char Path[PATH_MAX];
+};
+Slot g_slots[kSlots];
+
+int ClaimSlot(const std::string& path) {
+    if (path.size() >= PATH_MAX)
+        return -1;
+    for (int i = 0; i < kSlots; ++i) {
+        int expected = 0;
+        if (g_slots[i].State.compare_exchange_strong(expected, 1)) {
+            std::memcpy(g_slots[i].Path, path.c_str(), path.size() + 1);
+            g_slots[i].State.store(2);
+            return i;
+        }
+    }
+    return -1; // more files at once than slots: not cleaned up on a signal
+}
+
+void ReleaseSlot(int& slot) {
+    if (slot >= 0)
+        g_slots[slot].State.store(0);
+    slot = -1;
 }
 
 // The process's file creation mask, read without changing it (umask(2)
@@ -64,6 +95,7 @@ bool OutputFile::Create(const std::string& finalPath) {
         return false;
     }
     m_temporaryPath = pattern;
+    m_slot = ClaimSlot(m_temporaryPath);
     // Rows and blocks go out in large writes.
     static_cast<void>(std::setvbuf(m_stream, nullptr, _IOFBF, 256 * 1024));
     return true;
@@ -72,6 +104,7 @@ bool OutputFile::Create(const std::string& finalPath) {
 bool OutputFile::Commit() {
     if (!m_stream)
         return false;
+    ReleaseSlot(m_slot);
     const int writeError = std::ferror(m_stream) ? errno : 0;
     const bool closed = std::fclose(m_stream) == 0;
     const int closeError = errno;
@@ -93,6 +126,7 @@ bool OutputFile::Commit() {
 }
 
 void OutputFile::Abandon() {
+    ReleaseSlot(m_slot);
     if (m_stream) {
         std::fclose(m_stream);
         m_stream = nullptr;
@@ -100,6 +134,13 @@ void OutputFile::Abandon() {
     if (!m_temporaryPath.empty()) {
         ::unlink(m_temporaryPath.c_str());
         m_temporaryPath.clear();
+    }
+}
+
+void RemoveFilesInWork() noexcept {
+    for (Slot& slot : g_slots) {
+        if (slot.State.load() == 2)
+            ::unlink(slot.Path);
     }
 }
 

@@ -36,7 +36,13 @@ private:
     std::string m_finalPath;
     std::string m_temporaryPath;
     std::string m_error;
+    int m_slot = -1; // in the registry of files in work
 };
+
+// Removes the temporary file of every OutputFile being written at this
+// moment. Async-signal-safe: for a handler that ends the process at once,
+// so that nothing half-written is left behind.
+void RemoveFilesInWork() noexcept;
 
 // Writes data as the whole file at path through an OutputFile.
 bool WriteOutputFile(const std::string& path, const void* data, size_t size, std::string* error);
