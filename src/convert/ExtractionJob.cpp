@@ -39,6 +39,7 @@ const RunSummary& ExtractionJob::Run(RunObserver& observer, std::shared_ptr<Stop
         run.SetInterpretEveryPage(m_interpretEveryPage);
         run.SetThreads(m_threads);
         run.SetPageSelection(m_selection);
+        run.SetLimits(m_limits);
         m_summary = run.Run();
     } catch (const std::exception& broken) {
         m_failure = broken.what();

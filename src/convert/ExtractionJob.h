@@ -46,6 +46,8 @@ public:
     void SetThreads(unsigned threads) { m_threads = threads; }
     // Pages chosen by a list instead of the settings' page range.
     void SetPageSelection(std::optional<PageSelection> pages) { m_selection = std::move(pages); }
+    // Bounds on what one document may make the device write.
+    void SetLimits(const DeviceLimits& limits) { m_limits = limits; }
 
     // Runs every entry on the calling thread. An exception that escapes the
     // run ends it and is told to the observer as a message.
@@ -62,6 +64,7 @@ private:
     bool m_interpretEveryPage = false;
     unsigned m_threads = 0;
     std::optional<PageSelection> m_selection;
+    DeviceLimits m_limits;
     RunSummary m_summary;
     std::string m_failure;
 };
