@@ -1,56 +1,86 @@
 #!/usr/bin/env bash
-# Times talvore-extract on the benchmark set in raw, jpg and png modes and on
-# the text-heavy manual with and without skipping pages that reach no image.
-# Prints images/s and MB/s (MB of PDF input per second, and MB written).
-# usage: bench/extract-bench.sh [DIR] [BUILD]   (after bench/make-bench-set.sh)
+# Times talvore-extract against mutool extract (a peer tool, run for
+# comparison) on the same files in the same run:
+#   - raw, jpg and png on the conversion set: our time, mutool's time, the
+#     time ratio and the output-bytes ratio (png also compares PNG bytes);
+#   - the text-heavy manual, where nearly every page reaches no image;
+#   - the peak memory of each of our runs.
+# Times are the best of REPEAT runs (default 3).
+# usage: bench/extract-bench.sh [DIR] [BUILD]   (makes DIR with make-bench-set.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=${1:-/tmp/talvore-bench}
 build=${2:-build/default}
+repeat=${REPEAT:-3}
 extract="$build/src/cli/talvore-extract"
 [ -x "$extract" ] || cmake --build "$build" --target talvore-extract
-[ -f "$dir/bench-01.pdf" ] || bench/make-bench-set.sh "$dir" "$build"
-out=$(mktemp -d /tmp/talvore-bench-out.XXXXXX)
-trap 'rm -rf "$out" "$out.err" "$out.every"' EXIT
+[ -f "$dir/convert-01.pdf" ] && [ -f "$dir/manual.pdf" ] || bench/make-bench-set.sh "$dir" "$build"
 
-inputs=("$dir"/bench-*.pdf)
-input_bytes=$(cat "${inputs[@]}" | wc -c)
-
-run() { # label, then talvore-extract arguments
-    local label=$1; shift
-    rm -rf "$out"/*
-    sync
-    local start end
-    start=$(date +%s.%N)
-    local status=0
-    "$extract" --quiet -o "$out/x" "$@" 2>"$out.err" || status=$?
-    end=$(date +%s.%N)
-    [ "$status" -eq 0 ] || echo "$label: talvore-extract answered $status: $(head -n 3 "$out.err")" >&2
-    local files bytes
-    files=$(find "$out" -type f | wc -l)
-    bytes=$(du -sb "$out" | cut -f1)
-    awk -v l="$label" -v s="$start" -v e="$end" -v f="$files" -v b="$bytes" -v i="$input_bytes" 'BEGIN {
-        t = e - s
-        printf "%-26s %7.2f s %6d images %8.1f images/s %7.1f MB/s in %7.1f MB/s out\n", l, t, f, f / t, i / t / 1e6, b / t / 1e6
-    }'
-}
-
-echo "input: ${#inputs[@]} files, $((input_bytes / 1000000)) MB"
-run "raw (ppm/pbm)" -f raw "${inputs[@]}"
-run "jpg" -f jpg "${inputs[@]}"
-run "png" -f png "${inputs[@]}"
-
-if [ -f "$dir/manual.pdf" ]; then
-    input_bytes=$(wc -c < "$dir/manual.pdf")
-    run "manual, every page" -f png --interpret-every-page "$dir/manual.pdf"
-    mv "$out/x" "$out.every"
-    run "manual, skipping" -f png "$dir/manual.pdf"
-    # Skipping pages that reach no image must not change a single file.
-    if diff -r "$out.every" "$out/x" >/dev/null; then
-        echo "manual: both runs wrote the same $(ls "$out/x" | wc -l) files, byte for byte"
-    else
-        echo "manual: the two runs differ!" >&2
-        exit 1
-    fi
-    rm -rf "$out.every"
+need=()
+command -v mutool >/dev/null || need+=(mupdf-tools)
+[ -x /usr/bin/time ] || need+=(time)
+if [ ${#need[@]} -gt 0 ]; then
+    SUDO=""
+    [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+    $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}"
 fi
+
+out=$(mktemp -d /tmp/talvore-bench-out.XXXXXX)
+trap 'rm -rf "$out"' EXIT
+measure="$out/measure"
+
+# timed LABEL COMMAND...: runs COMMAND REPEAT times in a clean $out/x and
+# keeps the best wall time and the largest peak RSS in $best and $rss.
+timed() {
+    local label=$1; shift
+    best="" rss=0
+    for ((i = 0; i < repeat; i++)); do
+        rm -rf "$out/x" && mkdir -p "$out/x"
+        sync
+        if ! /usr/bin/time -f "%e %M" -o "$measure" "$@" >/dev/null 2>"$out/err"; then
+            echo "$label: failed: $(head -n 3 "$out/err")" >&2
+        fi
+        read -r t m < <(tail -n 1 "$measure")
+        best=$(awk -v a="$best" -v b="$t" 'BEGIN { print (a == "" || b < a) ? b : a }')
+        if ((m > rss)); then rss=$m; fi
+    done
+}
+bytes() { find "$out/x" -type f ${1:+-name "$1"} -printf '%s\n' | awk '{ s += $1 } END { print s + 0 }'; }
+
+# mutool extract writes into the current folder with names of its own, so
+# each PDF gets its own folder.
+mutool_extract() {
+    local f n=0
+    for f in "$@"; do
+        n=$((n + 1))
+        mkdir -p "$out/x/$n"
+        (cd "$out/x/$n" && mutool extract "$f")
+    done
+}
+export -f mutool_extract
+export out
+
+inputs=("$(cd "$dir" && pwd)"/convert-*.pdf)
+echo "conversion set: ${#inputs[@]} files, $(cat "${inputs[@]}" | wc -c) bytes; $(nproc) cores; best of $repeat"
+
+timed mutool bash -c 'mutool_extract "$@"' - "${inputs[@]}"
+mu_time=$best mu_bytes=$(bytes) mu_png=$(bytes '*.png')
+printf '%-8s %8s %8s %7s %8s %9s\n' job ours mutool ratio bytes peak-RSS
+for job in raw jpg png; do
+    timed "$job" "$extract" -f "$job" -o "$out/x" "${inputs[@]}"
+    ours=$(bytes)
+    awk -v j="$job" -v t="$best" -v m="$mu_time" -v b="$ours" -v mb="$mu_bytes" -v r="$rss" 'BEGIN {
+        printf "%-8s %7.2fs %7.2fs %6.2fx %7.2fx %7.0f MB\n", j, t, m, t / m, b / mb, r / 1024 }'
+    if [ "$job" = png ]; then
+        ours_png=$(bytes '*.png')
+        awk -v o="$ours_png" -v m="$mu_png" 'BEGIN {
+            printf "png bytes: ours %d, mutool %d (%.3fx)\n", o, m, o / m }'
+    fi
+done
+
+manual=$(cd "$dir" && pwd)/manual.pdf
+timed mutool bash -c 'mutool_extract "$@"' - "$manual"
+mu_time=$best
+timed manual "$extract" -f png -o "$out/x" "$manual"
+awk -v t="$best" -v m="$mu_time" -v r="$rss" -v p="$(stat -c %s "$manual")" 'BEGIN {
+    printf "manual (%d bytes): ours %.2fs, mutool %.2fs, %.2fx, peak RSS %.0f MB\n", p, t, m, t / m, r / 1024 }'

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Makes the extraction benchmark set with our own PDF writer:
-#   DIR/bench-01.pdf .. bench-10.pdf  (20 pages each; every page a DCT photo,
-#     a Flate RGB and a Flate grey image, a 1-bit 150 dpi scan and a mask)
-#   DIR/manual.pdf                    (1000 text pages, 8 figures, an
-#                                      embedded TrueType body font)
+#   DIR/convert-01.pdf .. convert-04.pdf  (48 pages, one large image each:
+#     12 JPEG photos, 12 Flate RGB screenshots, 12 noisy grey scans and
+#     12 1-bit scans)
+#   DIR/manual.pdf   (1158 text pages with a few figures and an embedded
+#                     TrueType body font)
+#   DIR/images.pdf   (200 pages with five images each, for listing)
 # usage: bench/make-bench-set.sh [DIR] [BUILD]   (default /tmp/talvore-bench, build/default)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,9 +14,13 @@ build=${2:-build/default}
 make_pdfs="$build/tests/talvore-make-pdfs"
 [ -x "$make_pdfs" ] || cmake --build "$build" --target talvore-make-pdfs
 mkdir -p "$dir"
-"$make_pdfs" bench-set "$dir" 10 20
+"$make_pdfs" conversion-set "$dir"
 # The manual embeds a TrueType body font when the system has one.
 font=/usr/share/fonts/truetype/dejavu/DejaVuSerif.ttf
 [ -f "$font" ] || font=""
-"$make_pdfs" manual "$dir/manual.pdf" 1000 $font
-du -sh "$dir"/*.pdf | tail -n 12
+"$make_pdfs" manual "$dir/manual.pdf" 1158 $font
+tmp=$(mktemp -d)
+"$make_pdfs" bench-set "$tmp" 1 200
+mv "$tmp"/bench-01.pdf "$dir/images.pdf"
+rm -rf "$tmp"
+du -sh "$dir"/*.pdf
