@@ -5,6 +5,7 @@
 #include "convert/ImageDumpOutputDev.h"
 #include "convert/PageImageScan.h"
 #include "convert/PathParts.h"
+#include "convert/PdfFileStream.h"
 
 #include <Error.h>
 #include <ErrorCodes.h>
@@ -14,9 +15,11 @@
 #include <goo/GooString.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <exception>
+#include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
 #include <utility>
@@ -127,7 +130,8 @@ bool ConversionRun::RunDocument(int index, DocumentReport& report) {
         Refuse(kNotValid, RefusalReason::NotRegularFile, report);
         return true;
     }
-    const std::unique_ptr<PDFDoc> document = OpenDocument(entry, report);
+    std::shared_ptr<const std::string> bytes; // declared first: outlives the document
+    const std::unique_ptr<PDFDoc> document = OpenDocument(entry, bytes, report);
     if (!document)
         return true;
 
@@ -192,13 +196,26 @@ bool ConversionRun::RunDocument(int index, DocumentReport& report) {
     return true;
 }
 
-std::unique_ptr<PDFDoc> ConversionRun::OpenDocument(const RunEntry& entry, DocumentReport& report) {
+std::unique_ptr<PDFDoc> ConversionRun::OpenDocument(const RunEntry& entry,
+                                                    std::shared_ptr<const std::string>& bytes,
+                                                    DocumentReport& report) {
     // Both passwords always go to the core: with AES-256 a missing user
     // password makes an owner-restricted file fail to open.
-    auto document =
-        std::make_unique<PDFDoc>(std::make_unique<GooString>(entry.Path),
-                                 std::optional<GooString>(GooString(entry.OwnerPassword)),
-                                 std::optional<GooString>(GooString(entry.UserPassword)));
+    const std::optional<GooString> owner(GooString(entry.OwnerPassword));
+    const std::optional<GooString> user(GooString(entry.UserPassword));
+    std::unique_ptr<PDFDoc> document;
+    if (entry.Data) {
+        bytes = entry.Data;
+        // The stream does not own the bytes.
+        auto* stream =
+            new MemStream(bytes->data(), 0, static_cast<Goffset>(bytes->size()), Object(objNull));
+        document = std::make_unique<PDFDoc>(stream, owner, user);
+    } else if (PdfFileStream* stream = PdfFileStream::Open(entry.Path)) {
+        document = std::make_unique<PDFDoc>(stream, owner, user);
+    } else {
+        // The core tells why the file does not open.
+        document = std::make_unique<PDFDoc>(std::make_unique<GooString>(entry.Path), owner, user);
+    }
     if (!document->isOk()) {
         Refuse(kNotValid,
                document->getErrorCode() == errEncrypted ? RefusalReason::NeedsPassword

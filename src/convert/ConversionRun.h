@@ -96,7 +96,11 @@ private:
     // The steps of one document, in order; each that can end the document
     // early says so by its result. Answers false when the run must end.
     bool RunDocument(int index, DocumentReport& report);
-    std::unique_ptr<PDFDoc> OpenDocument(const RunEntry& entry, DocumentReport& report);
+    // Opens the entry from its file, or from memory for an entry read into
+    // memory; `bytes` then keeps it and must outlive the document.
+    std::unique_ptr<PDFDoc> OpenDocument(const RunEntry& entry,
+                                         std::shared_ptr<const std::string>& bytes,
+                                         DocumentReport& report);
     // The pages to interpret, ascending; none when the range is empty.
     std::vector<int> FormPageRange(PDFDoc& document) const;
     bool PlaceOutput(const RunEntry& entry, Output& output, DocumentReport& report);
