@@ -9,23 +9,34 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <optional>
 #include <set>
+#include <string>
 #include <utility>
 #include <vector>
 
 namespace talvore {
 namespace {
 
-// The content lexer's classes: white space and delimiters end a token.
-constexpr std::array<bool, 256> MakeSeparators() {
-    std::array<bool, 256> table{};
+// The content lexer's classes: white space and delimiters end a token; the
+// lexical bytes may open or close a string, a hex string or a comment.
+constexpr uint8_t kSeparator = 1;
+constexpr uint8_t kLexical = 2;
+constexpr std::array<uint8_t, 256> MakeClasses() {
+    std::array<uint8_t, 256> table{};
     for (unsigned char c :
          {'\0', '\t', '\n', '\f', '\r', ' ', '(', ')', '<', '>', '[', ']', '{', '}', '/', '%'}) {
-        table[static_cast<size_t>(c)] = true;
+        table[static_cast<size_t>(c)] |= kSeparator;
     }
+    for (unsigned char c : {'%', '(', ')', '\\', '<', '>', '\r', '\n'})
+        table[static_cast<size_t>(c)] |= kLexical;
     return table;
 }
-constexpr std::array<bool, 256> kSeparators = MakeSeparators();
+constexpr std::array<uint8_t, 256> kClasses = MakeClasses();
 
 // The resources a content stream reads, innermost first: a name missing from
 // a form's own resources is looked up in the enclosing ones, down to the
@@ -48,15 +59,25 @@ struct VisitKey {
 
 // Beyond any sane nesting the interpreter gives up too; stay safe.
 constexpr int kMaxFormDepth = 64;
+constexpr int kMaxQuickForms = 256;
 
 class Scan {
 public:
+    // A quick scan reads no token. It finds the resources that may draw an
+    // image first and then searches the content's bytes for their names, for
+    // "BI" and for "#" escapes; it counts the bytes "q" as the nesting. Its
+    // "no image" holds for the full scan too, and its depth is an upper bound
+    // of the full scan's.
+    explicit Scan(bool quick) : m_quick(quick) {}
+
     // Whether some content on the way may hand an image to the device.
     bool MayDrawImage() const { return m_mayDrawImage; }
 
     // Reads the content and everything it names; answers how deep its graphics
     // states nest, counting the forms it draws on top (an upper bound).
     int Content(const std::vector<Stream*>& streams, const ResourceChain& chain, int formDepth) {
+        if (m_quick)
+            return QuickContent(streams, chain, formDepth);
         ContentScanner scanner;
         std::array<unsigned char, 16 * 1024> buffer;
         for (Stream* stream : streams) {
@@ -103,6 +124,8 @@ public:
         if (ownResources.isDict())
             chain.push_back(ownResources.getDict());
         chain.insert(chain.end(), outer.begin(), outer.end());
+        if (m_quick)
+            return QuickForm(formRef, form, chain, formDepth);
         if (formRef.isRef()) {
             const Ref ref = formRef.getRef();
             if (!m_visited.insert({ref.num, ref.gen, {chain.begin(), chain.end()}}).second)
@@ -134,6 +157,140 @@ public:
     }
 
 private:
+    // What a form drawn under a resource chain gives, kept for each pair:
+    // the same form under two names must answer twice.
+    struct QuickResult {
+        bool MayDrawImage;
+        int Depth;
+    };
+
+    int QuickForm(const Object& formRef, const Object& form, const ResourceChain& chain,
+                  int formDepth) {
+        // Every resource is followed, named or not: past this many forms
+        // the full scan, which follows only named ones, is the cheaper one.
+        if (++m_quickForms > kMaxQuickForms) {
+            m_mayDrawImage = true;
+            return 0;
+        }
+        std::optional<VisitKey> key;
+        std::pair<int, int> ref{-1, -1};
+        if (formRef.isRef()) {
+            ref = {formRef.getRef().num, formRef.getRef().gen};
+            key = VisitKey{ref.first, ref.second, {chain.begin(), chain.end()}};
+            const auto known = m_quickResults.find(*key);
+            if (known != m_quickResults.end()) {
+                m_mayDrawImage = m_mayDrawImage || known->second.MayDrawImage;
+                return known->second.Depth;
+            }
+            // A form drawn inside itself adds nothing it does not draw anyway.
+            if (!m_quickInWork.insert(ref).second)
+                return 0;
+        }
+        const bool outer = m_mayDrawImage;
+        m_mayDrawImage = false;
+        const int depth = 1 + Content({form.getStream()}, chain, formDepth + 1);
+        if (key) {
+            m_quickResults[*key] = QuickResult{m_mayDrawImage, depth};
+            m_quickInWork.erase(ref);
+        }
+        m_mayDrawImage = outer || m_mayDrawImage;
+        return depth;
+    }
+
+    // Whether drawing a resource may hand an image to the device, as a
+    // question apart from what the content around it does.
+    template <typename Draw> bool ResourceMayDraw(Draw draw) {
+        const bool outer = m_mayDrawImage;
+        m_mayDrawImage = false;
+        draw();
+        const bool draws = m_mayDrawImage;
+        m_mayDrawImage = outer;
+        return draws;
+    }
+
+    int QuickContent(const std::vector<Stream*>& streams, const ResourceChain& chain,
+                     int formDepth) {
+        // The names of resources that may draw an image, with their slash.
+        std::vector<std::string> wanted;
+        int deepest = 0;
+        for (Dict* resources : chain) {
+            const Object xobjects = resources->lookup("XObject");
+            if (xobjects.isDict()) {
+                Dict* dict = xobjects.getDict();
+                for (int i = 0; i < dict->getLength(); ++i) {
+                    const Object& ref = dict->getValNF(i);
+                    const Object xobject = dict->getVal(i);
+                    if (ResourceMayDraw([&] {
+                            deepest = std::max(deepest, Form(ref, xobject, chain, formDepth));
+                        }))
+                        wanted.push_back(std::string("/") + dict->getKey(i));
+                }
+            }
+            const Object states = resources->lookup("ExtGState");
+            if (states.isDict()) {
+                Dict* dict = states.getDict();
+                for (int i = 0; i < dict->getLength(); ++i) {
+                    const Object state = dict->getVal(i);
+                    const Object softMask = state.isDict() ? state.dictLookup("SMask") : Object();
+                    if (!softMask.isDict())
+                        continue;
+                    const Object& groupRef = softMask.getDict()->lookupNF("G");
+                    const Object group = softMask.dictLookup("G");
+                    if (ResourceMayDraw([&] {
+                            deepest = std::max(deepest, Form(groupRef, group, chain, formDepth));
+                        }))
+                        wanted.push_back(std::string("/") + dict->getKey(i));
+                }
+            }
+        }
+
+        size_t carry = 2; // bytes kept from one read to the next: "BI", names
+        for (const std::string& name : wanted)
+            carry = std::max(carry, name.size());
+        --carry;
+        const size_t capacity = 64 * 1024 + carry;
+        const auto buffer = std::make_unique_for_overwrite<char[]>(capacity);
+        uint64_t saves = 0;
+        for (Stream* stream : streams) {
+            stream->reset();
+            size_t kept = 0; // a token ends where a stream ends
+            while (!m_mayDrawImage) {
+                const int got =
+                    stream->doGetChars(static_cast<int>(capacity - kept),
+                                       reinterpret_cast<unsigned char*>(buffer.get() + kept));
+                if (got <= 0)
+                    break;
+                const char* fresh = buffer.get() + kept;
+                const size_t size = kept + static_cast<size_t>(got);
+                saves += static_cast<uint64_t>(std::count(fresh, fresh + got, 'q'));
+                if (memmem(buffer.get(), size, "BI", 2) ||
+                    (!wanted.empty() && (std::memchr(fresh, '#', static_cast<size_t>(got)) ||
+                                         NamesAny(buffer.get(), size, wanted))))
+                    m_mayDrawImage = true;
+                kept = std::min(carry, size);
+                std::memmove(buffer.get(), buffer.get() + size - kept, kept);
+            }
+            stream->close();
+        }
+        return static_cast<int>(std::min<uint64_t>(saves, INT_MAX / 2)) + deepest;
+    }
+
+    // Whether one of the names occurs in the bytes, also as the start of a
+    // longer name, in a string or a comment.
+    static bool NamesAny(const char* bytes, size_t size, const std::vector<std::string>& names) {
+        const char* end = bytes + size;
+        for (const char* slash = bytes;
+             (slash = static_cast<const char*>(std::memchr(slash, '/', end - slash))) != nullptr;
+             ++slash) {
+            for (const std::string& name : names) {
+                if (static_cast<size_t>(end - slash) >= name.size() &&
+                    std::memcmp(slash, name.data(), name.size()) == 0)
+                    return true;
+            }
+        }
+        return false;
+    }
+
     int NamedResources(const ContentScanner& scanner, Dict* resources, const ResourceChain& chain,
                        int formDepth) {
         int deepest = 0;
@@ -170,8 +327,12 @@ private:
         return deepest;
     }
 
+    bool m_quick;
     bool m_mayDrawImage = false;
     std::set<VisitKey> m_visited;
+    std::map<VisitKey, QuickResult> m_quickResults;
+    std::set<std::pair<int, int>> m_quickInWork;
+    int m_quickForms = 0;
 };
 
 } // namespace
@@ -179,95 +340,117 @@ private:
 void ContentScanner::Feed(const unsigned char* data, size_t size) {
     for (size_t i = 0; i < size; ++i) {
         const unsigned char c = data[i];
-        const bool outside = TrackLexicalMode(c);
-        if (kSeparators[c]) {
-            EndToken();
+        const uint8_t cls = kClasses[c];
+        // Most bytes change no lexical mode: only the others take the slow
+        // step.
+        bool outside;
+        if (!(cls & kLexical) && m_mode == Mode::Normal)
+            outside = true;
+        else if (!(cls & kLexical) && m_mode == Mode::String && !m_escape)
+            outside = false;
+        else
+            outside = TrackLexicalMode(c);
+
+        if (cls & kSeparator) {
+            if (m_inToken)
+                EndToken();
             if (c == '/') {
                 m_inToken = true;
                 m_tokenOutside = outside;
-                m_token.assign(1, '/');
+                m_isName = true;
+                m_name.clear();
             }
             continue;
         }
         if (!m_inToken) {
             m_inToken = true;
             m_tokenOutside = outside;
-            m_token.clear();
+            m_isName = false;
+            m_tokenLength = 0;
         }
-        // Other tokens only matter when they are "BI", "q" or "Q": three
-        // bytes tell.
-        if (m_token.size() >= 3 && m_token.front() != '/')
-            continue;
-        m_token += static_cast<char>(c);
+        if (m_isName) {
+            m_name += static_cast<char>(c);
+        } else if (m_tokenLength < 3) {
+            // Other tokens only matter when they are "BI", "q" or "Q": three
+            // bytes tell.
+            if (m_tokenLength < 2)
+                m_tokenHead[m_tokenLength] = static_cast<char>(c);
+            ++m_tokenLength;
+        }
     }
 }
 
 bool ContentScanner::TrackLexicalMode(unsigned char c) {
-    if (m_pendingLess) {
-        m_pendingLess = false;
-        if (c == '<')
+    switch (m_mode) {
+    case Mode::PendingLess:
+        if (c == '<') {
+            m_mode = Mode::Normal;
             return true; // "<<" opens a dictionary
-        m_inHex = true;
-    }
-    if (m_inComment) {
-        if (c == '\r' || c == '\n')
-            m_inComment = false;
+        }
+        m_mode = Mode::Hex;
+        [[fallthrough]];
+    case Mode::Hex:
+        if (c == '>')
+            m_mode = Mode::Normal;
         return false;
-    }
-    if (m_stringDepth > 0) {
+    case Mode::Comment:
+        if (c == '\r' || c == '\n')
+            m_mode = Mode::Normal;
+        return false;
+    case Mode::String:
         if (m_escape)
             m_escape = false;
         else if (c == '\\')
             m_escape = true;
         else if (c == '(')
             ++m_stringDepth;
-        else if (c == ')')
-            --m_stringDepth;
+        else if (c == ')' && --m_stringDepth == 0)
+            m_mode = Mode::Normal;
         return false;
+    case Mode::Normal:
+        break;
     }
-    if (m_inHex) {
-        if (c == '>')
-            m_inHex = false;
-        return false;
-    }
-    if (c == '%')
-        m_inComment = true;
-    else if (c == '(')
+    if (c == '%') {
+        m_mode = Mode::Comment;
+    } else if (c == '(') {
+        m_mode = Mode::String;
         m_stringDepth = 1;
-    else if (c == '<')
-        m_pendingLess = true;
+    } else if (c == '<') {
+        m_mode = Mode::PendingLess;
+    }
     return true;
 }
 
 void ContentScanner::Finish() {
-    EndToken();
+    if (m_inToken)
+        EndToken();
 }
 
 void ContentScanner::EndToken() {
-    if (!m_inToken)
-        return;
     m_inToken = false;
-    if (!m_token.empty() && m_token.front() == '/') {
+    if (m_isName) {
         // The parser's reading of "#" escapes (malformed ones included) is
         // not worth copying: such a name may stand for any resource.
-        if (m_token.find('#') != std::string::npos)
+        if (m_name.find('#') != std::string::npos)
             m_anyName = true;
-        m_names.emplace(m_token, 1);
-    } else if (m_token.size() == 2 && m_token[0] == 'B' && m_token[1] == 'I') {
+        if (m_names.find(m_name) == m_names.end())
+            m_names.insert(m_name);
+    } else if (m_tokenLength == 2 && m_tokenHead[0] == 'B' && m_tokenHead[1] == 'I') {
         m_inlineImage = true;
-    } else if (m_tokenOutside && m_token.size() == 1 && m_token[0] == 'q') {
+    } else if (m_tokenOutside && m_tokenLength == 1 && m_tokenHead[0] == 'q') {
         m_saveDepth = std::max(m_saveDepth, ++m_depth);
-    } else if (m_tokenOutside && m_token.size() == 1 && m_token[0] == 'Q') {
+    } else if (m_tokenOutside && m_tokenLength == 1 && m_tokenHead[0] == 'Q') {
         m_depth = std::max(0, m_depth - 1);
     }
-    m_token.clear();
 }
 
-PageScan ScanPage(PDFDoc& doc, int pageNumber) {
+namespace {
+
+PageScan ScanPageWith(PDFDoc& doc, int pageNumber, bool quick) {
     Page* page = doc.getPage(pageNumber);
     if (!page)
         return {true, 0}; // let the interpreter report it
-    Scan scan;
+    Scan scan(quick);
     ResourceChain resources;
     if (Dict* pageResources = page->getResourceDict())
         resources.push_back(pageResources);
@@ -299,6 +482,17 @@ PageScan ScanPage(PDFDoc& doc, int pageNumber) {
         }
     }
     return {scan.MayDrawImage(), depth};
+}
+
+} // namespace
+
+PageScan ScanPage(PDFDoc& doc, int pageNumber) {
+    // Most pages of a text document name no image at all, which counting
+    // bytes tells without reading a token.
+    const PageScan quick = ScanPageWith(doc, pageNumber, true);
+    if (!quick.MayDrawImage && quick.SaveDepth <= PAGE_MAX_SAVE_DEPTH)
+        return quick;
+    return ScanPageWith(doc, pageNumber, false);
 }
 
 bool PageMayDrawImage(PDFDoc& doc, int pageNumber) {

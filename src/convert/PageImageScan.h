@@ -55,14 +55,16 @@ private:
     // them; answers whether the byte lies outside all three.
     bool TrackLexicalMode(unsigned char c);
 
-    std::string m_token;
+    enum class Mode { Normal, PendingLess, Comment, String, Hex };
+    Mode m_mode = Mode::Normal;
+    int m_stringDepth = 0; // of parentheses, in Mode::String
+    bool m_escape = false; // the byte before was a backslash in a string
     bool m_inToken = false;
     bool m_tokenOutside = true;
-    int m_stringDepth = 0;
-    bool m_escape = false;
-    bool m_inHex = false;
-    bool m_pendingLess = false;
-    bool m_inComment = false;
+    bool m_isName = false;
+    std::string m_name;       // the name token without its slash
+    int m_tokenLength = 0;    // of another token, counted up to 3
+    char m_tokenHead[2] = {}; // its first two bytes
     int m_depth = 0;
     int m_saveDepth = 0;
     bool m_inlineImage = false;
