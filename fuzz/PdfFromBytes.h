@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace talvore::fuzzing {
@@ -19,12 +20,13 @@ inline constexpr size_t kMaxPdfBytes = 1 << 20;
 // Pages interpreted per input: enough for every structure, bounded time.
 inline constexpr int kMaxPages = 4;
 
-inline std::unique_ptr<PDFDoc> OpenPdf(const uint8_t* data, size_t size) {
+inline std::unique_ptr<PDFDoc> OpenPdf(const uint8_t* data, size_t size,
+                                       const std::function<void()>& onRepair = {}) {
     EnsurePdfCore();
     // The stream does not own the bytes; they outlive the document.
     auto* stream = new MemStream(reinterpret_cast<const char*>(data), 0, static_cast<Goffset>(size),
                                  Object(objNull));
-    auto document = std::make_unique<PDFDoc>(stream);
+    auto document = std::make_unique<PDFDoc>(stream, std::nullopt, std::nullopt, nullptr, onRepair);
     if (!document->isOk())
         return nullptr;
     return document;

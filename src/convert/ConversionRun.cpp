@@ -209,12 +209,13 @@ std::unique_ptr<PDFDoc> ConversionRun::OpenDocument(const RunEntry& entry,
         // The stream does not own the bytes.
         auto* stream =
             new MemStream(bytes->data(), 0, static_cast<Goffset>(bytes->size()), Object(objNull));
-        document = std::make_unique<PDFDoc>(stream, owner, user);
+        document = std::make_unique<PDFDoc>(stream, owner, user, nullptr, m_repairs.Callback());
     } else if (PdfFileStream* stream = PdfFileStream::Open(entry.Path)) {
-        document = std::make_unique<PDFDoc>(stream, owner, user);
+        document = std::make_unique<PDFDoc>(stream, owner, user, nullptr, m_repairs.Callback());
     } else {
         // The core tells why the file does not open.
-        document = std::make_unique<PDFDoc>(std::make_unique<GooString>(entry.Path), owner, user);
+        document = std::make_unique<PDFDoc>(std::make_unique<GooString>(entry.Path), owner, user,
+                                            nullptr, m_repairs.Callback());
     }
     if (!document->isOk()) {
         Refuse(kNotValid,
@@ -336,7 +337,7 @@ void ConversionRun::DumpPages(PDFDoc& document, const std::vector<int>& pages,
             break;
         const int page = pages[static_cast<size_t>(inRange - 1)];
         device.SetPage(page);
-        const PageScan scan = ScanPage(document, page);
+        const PageScan scan = ScanPage(document, page, m_repairs);
         if (scan.SaveDepth > PAGE_MAX_SAVE_DEPTH) {
             ++report.PagesRefused;
             m_pageFailures.push_back(Format(

@@ -20,6 +20,7 @@
 #pragma once
 
 #include "convert/ImageDumpOutputDev.h"
+#include "convert/PageImageScan.h"
 #include "convert/PageSelection.h"
 #include "convert/PdfCore.h"
 #include "convert/RunObserver.h"
@@ -124,6 +125,7 @@ private:
     RunObserver& m_observer;
     std::shared_ptr<StopEvent> m_stop;
     bool m_interpretEveryPage = false;
+    XRefRepairs m_repairs;
     unsigned m_threads = 0;
     std::optional<PageSelection> m_selection;
     RunSummary m_summary;

@@ -495,6 +495,14 @@ PageScan ScanPage(PDFDoc& doc, int pageNumber) {
     return ScanPageWith(doc, pageNumber, false);
 }
 
+PageScan ScanPage(PDFDoc& doc, int pageNumber, const XRefRepairs& repairs) {
+    const int before = repairs.Count();
+    PageScan scan = ScanPage(doc, pageNumber);
+    if (repairs.Count() != before)
+        scan.MayDrawImage = true;
+    return scan;
+}
+
 bool PageMayDrawImage(PDFDoc& doc, int pageNumber) {
     return ScanPage(doc, pageNumber).MayDrawImage;
 }

@@ -11,6 +11,8 @@
 // 3 glyphs are not followed: the device does not dump what they draw.
 #pragma once
 
+#include <functional>
+#include <memory>
 #include <string>
 #include <unordered_set>
 
@@ -30,8 +32,26 @@ struct PageScan {
     int SaveDepth;
 };
 
+// Counts the core's repairs of a document's cross-reference table; hand
+// Callback() to the document's constructor. A damaged table is rebuilt when
+// an object is first found missing, and afterwards numbers may name other
+// objects, so a scan during which a repair happened proves nothing.
+class XRefRepairs {
+public:
+    std::function<void()> Callback() const {
+        return [count = m_count] { ++*count; };
+    }
+    int Count() const { return *m_count; }
+
+private:
+    std::shared_ptr<int> m_count = std::make_shared<int>(0);
+};
+
 // Reads the page's content and what it names, all of it.
 PageScan ScanPage(PDFDoc& doc, int pageNumber);
+// The same, but a page during whose scan the table was repaired may draw an
+// image.
+PageScan ScanPage(PDFDoc& doc, int pageNumber, const XRefRepairs& repairs);
 bool PageMayDrawImage(PDFDoc& doc, int pageNumber);
 
 // Collects every name token ("/Im1"; one with a "#" escape may be any name) and notes

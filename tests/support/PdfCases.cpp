@@ -139,6 +139,33 @@ GeneratedPdf Build(Container container, Home home, bool ownResources) {
     return pdf;
 }
 
+// The page names A, a plain dictionary in the cross-reference table, then B,
+// whose entry points at the header. Fetching B makes the core rebuild the
+// table from the file, where a later definition makes A an image.
+GeneratedPdf BuildRepairedTable() {
+    PdfWriter writer;
+    const int image = writer.AddImage(2, 2, "/DeviceGray", 8, "", "abcd");
+    const int a = writer.Add("<< /Placeholder true >>");
+    const int b = writer.Add("<< /Other true >>");
+    writer.AddPage("/A Do /B Do\n", XObjectResources({{"A", a}, {"B", b}}));
+    std::string bytes = writer.Build();
+
+    const std::string imageHead = std::to_string(image) + " 0 obj";
+    const size_t begin = bytes.find(imageHead);
+    const size_t end = bytes.find("endobj", begin) + 6;
+    bytes += std::to_string(a) + " 0 obj" +
+             bytes.substr(begin + imageHead.size(), end - begin - imageHead.size()) + "\n";
+
+    // The entries are 20 bytes each, after "xref\n0 N\n".
+    const size_t table = bytes.find('\n', bytes.find("xref\n") + 5) + 1;
+    bytes.replace(table + 20 * static_cast<size_t>(b), 10, "0000000009");
+
+    GeneratedPdf pdf;
+    pdf.Name = "content-image-page-after-table-repair";
+    pdf.Bytes = bytes;
+    return pdf;
+}
+
 } // namespace
 
 std::vector<GeneratedPdf> ResourceLookupCases() {
@@ -160,6 +187,7 @@ std::vector<GeneratedPdf> ResourceLookupCases() {
             }
         }
     }
+    cases.push_back(BuildRepairedTable());
     return cases;
 }
 

@@ -15,7 +15,8 @@ struct GeneratedPdf {
 // every way the interpreter finds a resource: the page's own and inherited
 // resources, forms with and without resources of their own, nested forms,
 // annotation appearances and soft-mask groups, with the image's name in
-// each place it can be found, and in none.
+// each place it can be found, and in none; and a page whose image appears
+// only once the core has repaired a damaged cross-reference table.
 std::vector<GeneratedPdf> ResourceLookupCases();
 
 } // namespace talvore::testing
