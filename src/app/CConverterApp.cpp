@@ -122,7 +122,10 @@ void CConverterApp::OpenFiles(const QStringList& files) {
 }
 
 void CConverterApp::LoadSettings() {
-    talvore::LoadSettings(m_settings, QFile::encodeName(m_options.SettingsPath).toStdString());
+    // The window shows the defaults it fell back to; the log says why.
+    for (const std::string& warning :
+         talvore::LoadSettings(m_settings, QFile::encodeName(m_options.SettingsPath).toStdString()))
+        qWarning("%s: %s", qPrintable(m_options.SettingsPath), warning.c_str());
 }
 
 void CConverterApp::SaveSettings() {

@@ -160,8 +160,10 @@ bool ParseExtractCommandLine(int argc, const char* const* argv, ExtractOptions& 
     }
 
     ConversionSettings settings;
-    if (!settingsFile.empty())
-        LoadSettings(settings, settingsFile);
+    if (!settingsFile.empty()) {
+        for (const std::string& warning : LoadSettings(settings, settingsFile))
+            std::fprintf(stderr, "%s: %s: %s\n", kProgram, settingsFile.c_str(), warning.c_str());
+    }
     if (!format.empty())
         settings.ImagesFormat = FindOutputFormat(format)->Mode;
     if (!pages.empty()) {

@@ -1,6 +1,7 @@
 #include "settings/ConversionSettings.h"
 
 #include <array>
+#include <limits>
 
 namespace talvore {
 namespace {
@@ -10,24 +11,44 @@ struct PersistedKey {
     const char* Key;
     int32_t ConversionSettings::*Field;
     int32_t Default;
+    // Values outside are not the panel's and would mean nothing to a run.
+    int32_t Min;
+    int32_t Max;
 };
+
+constexpr int32_t kAny = std::numeric_limits<int32_t>::max();
 
 // Load and save order; the file text follows it.
 constexpr std::array<PersistedKey, 7> kKeys{{
-    {"Output General", "Page Range", &ConversionSettings::PageRange, 0},
-    {"Output General", "Start Page", &ConversionSettings::StartPage, 1},
-    {"Output General", "End Page", &ConversionSettings::EndPage, 1000},
-    {"Output General", "Open Result", &ConversionSettings::OpenResult, 0},
-    {"Output Images", "Images Format", &ConversionSettings::ImagesFormat, OutputJpg},
-    {"Output Images", "Jpeg Quality", &ConversionSettings::JpegQuality, 70},
-    {"Output Images", "Jpeg Gray Scale", &ConversionSettings::JpegGrayScale, 1},
+    {"Output General", "Page Range", &ConversionSettings::PageRange, 0, 0, 1},
+    // The run checks pages against each document; a reversed range is its
+    // message to give.
+    {"Output General", "Start Page", &ConversionSettings::StartPage, 1, -kAny - 1, kAny},
+    {"Output General", "End Page", &ConversionSettings::EndPage, 1000, -kAny - 1, kAny},
+    {"Output General", "Open Result", &ConversionSettings::OpenResult, 0, 0, 1},
+    {"Output Images", "Images Format", &ConversionSettings::ImagesFormat, OutputJpg, OutputRaw,
+     OutputPcx},
+    {"Output Images", "Jpeg Quality", &ConversionSettings::JpegQuality, 70, 1, 100},
+    {"Output Images", "Jpeg Gray Scale", &ConversionSettings::JpegGrayScale, 1, 0, 1},
 }};
 
 } // namespace
 
-void ReadSettings(ConversionSettings& settings, const IniFile& file) {
-    for (const PersistedKey& key : kKeys)
-        settings.*key.Field = file.Integer(key.Section, key.Key, key.Default);
+std::vector<std::string> ReadSettings(ConversionSettings& settings, const IniFile& file) {
+    std::vector<std::string> warnings;
+    for (const PersistedKey& key : kKeys) {
+        const int32_t value = file.Integer(key.Section, key.Key, key.Default);
+        if (value >= key.Min && value <= key.Max) {
+            settings.*key.Field = value;
+            continue;
+        }
+        settings.*key.Field = key.Default;
+        warnings.push_back("[" + std::string(key.Section) + "] " + key.Key + "=" +
+                           std::to_string(value) + " is outside " + std::to_string(key.Min) +
+                           " to " + std::to_string(key.Max) + "; " + std::to_string(key.Default) +
+                           " is used");
+    }
+    return warnings;
 }
 
 void WriteSettings(const ConversionSettings& settings, IniFile& file) {
@@ -35,10 +56,10 @@ void WriteSettings(const ConversionSettings& settings, IniFile& file) {
         file.SetInteger(key.Section, key.Key, settings.*key.Field);
 }
 
-void LoadSettings(ConversionSettings& settings, const std::string& path) {
+std::vector<std::string> LoadSettings(ConversionSettings& settings, const std::string& path) {
     IniFile file;
     file.Load(path); // an unreadable file reads as an empty one: the defaults
-    ReadSettings(settings, file);
+    return ReadSettings(settings, file);
 }
 
 SaveResult SaveSettings(const ConversionSettings& settings, const std::string& path) {

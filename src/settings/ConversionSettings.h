@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace talvore {
 
@@ -34,8 +35,11 @@ struct ConversionSettings {
 };
 
 // Fills the seven persisted fields from the INI file at path; missing file,
-// section or key gives the default. OutputDirectory is left alone.
-void LoadSettings(ConversionSettings& settings, const std::string& path);
+// section or key gives the default. OutputDirectory is left alone. A value
+// outside what the options panel offers (a format 99, a quality 0) gives the
+// default too, and a warning naming the key is returned for it; the pages
+// are taken as they are, for the run to check against each document.
+std::vector<std::string> LoadSettings(ConversionSettings& settings, const std::string& path);
 
 // Writes the seven persisted fields into their two sections, leaving every
 // other section and key of the file as it was. The caller may ignore a
@@ -43,7 +47,7 @@ void LoadSettings(ConversionSettings& settings, const std::string& path);
 SaveResult SaveSettings(const ConversionSettings& settings, const std::string& path);
 
 // The same on a file already read, for callers that hold one.
-void ReadSettings(ConversionSettings& settings, const IniFile& file);
+std::vector<std::string> ReadSettings(ConversionSettings& settings, const IniFile& file);
 void WriteSettings(const ConversionSettings& settings, IniFile& file);
 
 } // namespace talvore

@@ -62,20 +62,64 @@ TEST(ConversionSettings, ValuesAreReadAsTheyAreCaseInsensitively) {
                                      "START PAGE=20\n"
                                      "End Page=10\n"
                                      "Page Range=1\n"
-                                     "Open Result=-3\n"
+                                     "Open Result=1\n"
                                      "[Output Images]\n"
                                      "Images Format=0\n"
                                      "Jpeg Quality=12abc\n"
                                      "Jpeg Gray Scale=\n"));
     ConversionSettings settings = Scrambled();
-    LoadSettings(settings, path);
+    EXPECT_TRUE(LoadSettings(settings, path).empty());
     EXPECT_EQ(settings.PageRange, 1);
     EXPECT_EQ(settings.StartPage, 20); // no check against End Page
     EXPECT_EQ(settings.EndPage, 10);
-    EXPECT_EQ(settings.OpenResult, -3);
+    EXPECT_EQ(settings.OpenResult, 1);
     EXPECT_EQ(settings.ImagesFormat, 0);
     EXPECT_EQ(settings.JpegQuality, 12);  // leading digits, like the profile functions
     EXPECT_EQ(settings.JpegGrayScale, 0); // present but empty reads as 0
+}
+
+TEST(ConversionSettings, ValuesThePanelDoesNotOfferFallBackWithAWarning) {
+    struct Case {
+        const char* Line; // under its section
+        const char* Section;
+        int32_t ConversionSettings::*Field;
+        int32_t Expected;
+        const char* Warning; // empty when the value is taken
+    };
+    const Case cases[] = {
+        {"Images Format=99", "Output Images", &ConversionSettings::ImagesFormat, 1,
+         "[Output Images] Images Format=99 is outside 0 to 7; 1 is used"},
+        {"Images Format=-1", "Output Images", &ConversionSettings::ImagesFormat, 1,
+         "[Output Images] Images Format=-1 is outside 0 to 7; 1 is used"},
+        {"Images Format=7", "Output Images", &ConversionSettings::ImagesFormat, 7, ""},
+        {"Jpeg Quality=0", "Output Images", &ConversionSettings::JpegQuality, 70,
+         "[Output Images] Jpeg Quality=0 is outside 1 to 100; 70 is used"},
+        {"Jpeg Quality=100", "Output Images", &ConversionSettings::JpegQuality, 100, ""},
+        {"Jpeg Gray Scale=2", "Output Images", &ConversionSettings::JpegGrayScale, 1,
+         "[Output Images] Jpeg Gray Scale=2 is outside 0 to 1; 1 is used"},
+        {"Page Range=5", "Output General", &ConversionSettings::PageRange, 0,
+         "[Output General] Page Range=5 is outside 0 to 1; 0 is used"},
+        {"Open Result=-3", "Output General", &ConversionSettings::OpenResult, 0,
+         "[Output General] Open Result=-3 is outside 0 to 1; 0 is used"},
+        // Pages are the run's to check, against each document.
+        {"Start Page=-5", "Output General", &ConversionSettings::StartPage, -5, ""},
+        {"End Page=0", "Output General", &ConversionSettings::EndPage, 0, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Line);
+        TemporaryFolder folder;
+        const std::string path = folder / "Settings.ini";
+        ASSERT_TRUE(WriteWholeFile(path, "[" + std::string(c.Section) + "]\n" + c.Line + "\n"));
+        ConversionSettings settings = Scrambled();
+        const std::vector<std::string> warnings = LoadSettings(settings, path);
+        EXPECT_EQ(settings.*c.Field, c.Expected);
+        if (*c.Warning == '\0')
+            EXPECT_TRUE(warnings.empty());
+        else
+            EXPECT_EQ(warnings, std::vector<std::string>{c.Warning});
+        // The file is left as it was until the next save.
+        EXPECT_NE(ReadWholeFile(path).find(c.Line), std::string::npos);
+    }
 }
 
 TEST(ConversionSettings, SaveKeepsOtherSectionsAndReplacesValues) {
