@@ -32,7 +32,7 @@ void ForTga(RasterImage& image, const ConversionSettings&) {
         image.ConvertToGray();
 }
 
-constexpr std::array<OutputFormat, 8> kFormats{{
+constexpr std::array<OutputFormat, OutputModeCount> kFormats{{
     {OutputRaw, "raw", "ppm/pbm", "ppm pbm", nullptr, FORMAT_UNKNOWN, Compaction::None, AsItIs},
     {OutputJpg, "jpg", "jpg", "jpeg", ".jpg", FORMAT_JPG, Compaction::None, ForJpeg},
     {OutputBmp, "bmp", "bmp", "", ".bmp", FORMAT_BMP, Compaction::None, AsItIs},
@@ -50,7 +50,8 @@ std::string Lower(std::string text) {
     return text;
 }
 
-// The options panel and the settings file take a mode as a list index.
+// The options panel and the settings file take a mode as a list index; a
+// row left out of the initialiser would be a zero row, caught here too.
 constexpr bool ModesAreIndices() {
     for (size_t i = 0; i < kFormats.size(); ++i) {
         if (kFormats[i].Mode != static_cast<int32_t>(i))

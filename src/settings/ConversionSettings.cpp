@@ -27,7 +27,7 @@ constexpr std::array<PersistedKey, 7> kKeys{{
     {"Output General", "End Page", &ConversionSettings::EndPage, 1000, -kAny - 1, kAny},
     {"Output General", "Open Result", &ConversionSettings::OpenResult, 0, 0, 1},
     {"Output Images", "Images Format", &ConversionSettings::ImagesFormat, OutputJpg, OutputRaw,
-     OutputPcx},
+     OutputModeCount - 1},
     {"Output Images", "Jpeg Quality", &ConversionSettings::JpegQuality, 70, 1, 100},
     {"Output Images", "Jpeg Gray Scale", &ConversionSettings::JpegGrayScale, 1, 0, 1},
 }};

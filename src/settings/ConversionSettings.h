@@ -21,6 +21,9 @@ enum OutputMode : int32_t {
     OutputTif = 5,
     OutputTga = 6,
     OutputPcx = 7,
+    // One past the last: the output-format table has a row for each mode,
+    // and a settings file may hold no other.
+    OutputModeCount,
 };
 
 struct ConversionSettings {
