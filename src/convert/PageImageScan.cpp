@@ -60,6 +60,10 @@ struct VisitKey {
 // Beyond any sane nesting the interpreter gives up too; stay safe.
 constexpr int kMaxFormDepth = 64;
 constexpr int kMaxQuickForms = 256;
+// Forms drawn inside forms under distinct resource chains can multiply
+// without end; past this many the page is left to the interpreter, whose
+// limits and stop apply as it draws.
+constexpr int kMaxScannedForms = 4096;
 
 class Scan {
 public:
@@ -96,8 +100,8 @@ public:
         if (scanner.HasInlineImage())
             m_mayDrawImage = true;
         int deepest = 0;
-        for (Dict* resources : chain)
-            deepest = std::max(deepest, NamedResources(scanner, resources, chain, formDepth));
+        for (size_t i = 0; i < chain.size(); ++i)
+            deepest = std::max(deepest, NamedResources(scanner, i, chain, formDepth));
         return scanner.SaveDepth() + deepest;
     }
 
@@ -130,6 +134,10 @@ public:
             const Ref ref = formRef.getRef();
             if (!m_visited.insert({ref.num, ref.gen, {chain.begin(), chain.end()}}).second)
                 return 0;
+        }
+        if (++m_scannedForms > kMaxScannedForms) {
+            m_mayDrawImage = true;
+            return 0;
         }
         return 1 + Content({form.getStream()}, chain, formDepth + 1);
     }
@@ -213,11 +221,14 @@ private:
         // The names of resources that may draw an image, with their slash.
         std::vector<std::string> wanted;
         int deepest = 0;
-        for (Dict* resources : chain) {
+        for (size_t r = 0; r < chain.size(); ++r) {
+            Dict* resources = chain[r];
             const Object xobjects = resources->lookup("XObject");
             if (xobjects.isDict()) {
                 Dict* dict = xobjects.getDict();
                 for (int i = 0; i < dict->getLength(); ++i) {
+                    if (Shadowed(chain, r, "XObject", dict->getKey(i)))
+                        continue;
                     const Object& ref = dict->getValNF(i);
                     const Object xobject = dict->getVal(i);
                     if (ResourceMayDraw([&] {
@@ -230,6 +241,8 @@ private:
             if (states.isDict()) {
                 Dict* dict = states.getDict();
                 for (int i = 0; i < dict->getLength(); ++i) {
+                    if (Shadowed(chain, r, "ExtGState", dict->getKey(i)))
+                        continue;
                     const Object state = dict->getVal(i);
                     const Object softMask = state.isDict() ? state.dictLookup("SMask") : Object();
                     if (!softMask.isDict())
@@ -291,14 +304,29 @@ private:
         return false;
     }
 
-    int NamedResources(const ContentScanner& scanner, Dict* resources, const ResourceChain& chain,
+    // Whether a dictionary nearer the content than chain[index] defines the
+    // name in the category: the interpreter takes the nearest definition
+    // that it can fetch.
+    static bool Shadowed(const ResourceChain& chain, size_t index, const char* category,
+                         const char* name) {
+        for (size_t i = 0; i < index; ++i) {
+            const Object entries = chain[i]->lookup(category);
+            if (entries.isDict() && !entries.dictLookup(name).isNull())
+                return true;
+        }
+        return false;
+    }
+
+    int NamedResources(const ContentScanner& scanner, size_t index, const ResourceChain& chain,
                        int formDepth) {
+        Dict* resources = chain[index];
         int deepest = 0;
         const Object xobjects = resources->lookup("XObject");
         if (xobjects.isDict()) {
             Dict* dict = xobjects.getDict();
             for (int i = 0; i < dict->getLength(); ++i) {
-                if (!scanner.NamesResource(dict->getKey(i)))
+                if (!scanner.NamesResource(dict->getKey(i)) ||
+                    Shadowed(chain, index, "XObject", dict->getKey(i)))
                     continue;
                 const Object& ref = dict->getValNF(i);
                 const Object xobject = dict->getVal(i);
@@ -311,7 +339,8 @@ private:
         if (states.isDict()) {
             Dict* dict = states.getDict();
             for (int i = 0; i < dict->getLength(); ++i) {
-                if (!scanner.NamesResource(dict->getKey(i)))
+                if (!scanner.NamesResource(dict->getKey(i)) ||
+                    Shadowed(chain, index, "ExtGState", dict->getKey(i)))
                     continue;
                 const Object state = dict->getVal(i);
                 if (!state.isDict())
@@ -333,6 +362,7 @@ private:
     std::map<VisitKey, QuickResult> m_quickResults;
     std::set<std::pair<int, int>> m_quickInWork;
     int m_quickForms = 0;
+    int m_scannedForms = 0;
 };
 
 } // namespace
