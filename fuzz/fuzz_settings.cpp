@@ -63,19 +63,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     IniFile ini;
     const bool loaded = ini.LoadText(text);
     ConversionSettings settings;
-    ReadSettings(settings, ini);
+    const std::vector<std::string> warnings = ReadSettings(settings, ini);
+    // Whatever the file holds, what is read is what the options panel offers.
+    if (settings.PageRange < 0 || settings.PageRange > 1 || settings.OpenResult < 0 ||
+        settings.OpenResult > 1 || settings.ImagesFormat < 0 ||
+        settings.ImagesFormat >= OutputModeCount || settings.JpegQuality < 1 ||
+        settings.JpegQuality > 100 || settings.JpegGrayScale < 0 || settings.JpegGrayScale > 1 ||
+        warnings.size() > 5)
+        std::abort();
     const TipsSettings tips = ReadTipsSettings(ini);
     if (!loaded)
         return 0;
     const std::vector<IniFile::Entry> before = ini.Entries();
 
-    // New values that vary with the input, extremes included.
+    // New values that vary with the input: any page, extremes included, and
+    // the others within what the panel offers, so that they read back.
     const uint32_t hash = Hash(text);
     ConversionSettings changed = settings;
-    changed.PageRange = static_cast<int32_t>(hash);
+    changed.PageRange = static_cast<int32_t>(hash & 1);
     changed.StartPage = -settings.StartPage;
     changed.EndPage = hash % 3 == 0 ? INT32_MIN : static_cast<int32_t>(hash >> 3);
-    changed.JpegQuality = settings.JpegQuality ^ static_cast<int32_t>(hash);
+    changed.JpegQuality = 1 + static_cast<int32_t>(hash % 100);
     WriteSettings(changed, ini);
     const int64_t position = static_cast<int64_t>(hash % 100000);
     const std::string stamp = TimeStampText(static_cast<std::time_t>(hash));
@@ -87,7 +95,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!again.LoadText(saved))
         std::abort();
     ConversionSettings reread;
-    ReadSettings(reread, again);
+    if (!ReadSettings(reread, again).empty())
+        std::abort();
     if (reread.PageRange != changed.PageRange || reread.StartPage != changed.StartPage ||
         reread.EndPage != changed.EndPage || reread.OpenResult != changed.OpenResult ||
         reread.ImagesFormat != changed.ImagesFormat || reread.JpegQuality != changed.JpegQuality ||
