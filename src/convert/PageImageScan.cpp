@@ -130,16 +130,21 @@ public:
         chain.insert(chain.end(), outer.begin(), outer.end());
         if (m_quick)
             return QuickForm(formRef, form, chain, formDepth);
-        if (formRef.isRef()) {
-            const Ref ref = formRef.getRef();
-            if (!m_visited.insert({ref.num, ref.gen, {chain.begin(), chain.end()}}).second)
-                return 0;
-        }
         if (++m_scannedForms > kMaxScannedForms) {
             m_mayDrawImage = true;
             return 0;
         }
-        return 1 + Content({form.getStream()}, chain, formDepth + 1);
+        if (!formRef.isRef())
+            return 1 + Content({form.getStream()}, chain, formDepth + 1);
+        const Ref ref = formRef.getRef();
+        if (!m_visited.insert({ref.num, ref.gen, {chain.begin(), chain.end()}}).second)
+            return 0;
+        // The interpreter does not draw a form inside itself.
+        if (!m_inWork.insert({ref.num, ref.gen}).second)
+            return 0;
+        const int depth = 1 + Content({form.getStream()}, chain, formDepth + 1);
+        m_inWork.erase({ref.num, ref.gen});
+        return depth;
     }
 
     int Appearance(const Object& appearance, const ResourceChain& page) {
@@ -361,6 +366,7 @@ private:
     std::set<VisitKey> m_visited;
     std::map<VisitKey, QuickResult> m_quickResults;
     std::set<std::pair<int, int>> m_quickInWork;
+    std::set<std::pair<int, int>> m_inWork; // forms being scanned, by reference
     int m_quickForms = 0;
     int m_scannedForms = 0;
 };
