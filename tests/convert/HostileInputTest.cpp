@@ -16,6 +16,7 @@
 #include <functional>
 #include <poll.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -246,6 +247,17 @@ TEST(HostileInput, EachCaseIsBoundedAndSaysWhatItCut) {
             c.More(o);
         std::printf("[ measured ] %s: %.2f s, peak RSS %ld MB\n", c.Name, o.Seconds, o.PeakRssMb);
     }
+}
+
+TEST(HostileInput, AFifoNamedLikeAPdfIsRefusedWithoutWaiting) {
+    TemporaryFolder folder;
+    const std::string fifo = folder / "z.pdf";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const Outcome o = RunBounded({fifo, OutputRaw, DeviceLimits{}, -1}, folder / "out");
+    ASSERT_TRUE(o.Finished) << "the run waited for a writer";
+    EXPECT_EQ(o.ExitStatus, EXIT_FAILED);
+    EXPECT_EQ(o.Refused, 1);
+    EXPECT_EQ(o.Files, 0u);
 }
 
 } // namespace
