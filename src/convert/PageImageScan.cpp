@@ -105,9 +105,16 @@ public:
         return scanner.SaveDepth() + deepest;
     }
 
+    // How the interpreter comes to draw a stream: by a name in the content
+    // (it draws a Form and an Image, and says that another subtype is
+    // wrong), or as a soft mask's group or an annotation's appearance (it
+    // draws any stream as a form, whatever its subtype says).
+    enum class DrawnAs { XObject, Group };
+
     // A form reads its own resources first, then the enclosing chain; the
     // interpreter saves the state once around it.
-    int Form(const Object& formRef, const Object& form, const ResourceChain& outer, int formDepth) {
+    int Form(const Object& formRef, const Object& form, const ResourceChain& outer, int formDepth,
+             DrawnAs drawn = DrawnAs::XObject) {
         if (!form.isStream())
             return 0;
         Dict* dict = form.streamGetDict();
@@ -116,8 +123,8 @@ public:
             m_mayDrawImage = true;
             return 0;
         }
-        // The interpreter draws a stream without /Subtype as a form too.
-        if (!subtype.isName("Form") && !subtype.isNull())
+        // A stream without /Subtype is taken for a form too, to be safe.
+        if (drawn == DrawnAs::XObject && !subtype.isName("Form") && !subtype.isNull())
             return 0;
         if (formDepth > kMaxFormDepth) {
             m_mayDrawImage = true;
@@ -156,13 +163,13 @@ public:
             const Object& entryRef = kinds->getValNF(i);
             const Object entry = kinds->getVal(i);
             if (entry.isStream()) {
-                deepest = std::max(deepest, Form(entryRef, entry, page, 0));
+                deepest = std::max(deepest, Form(entryRef, entry, page, 0, DrawnAs::Group));
             } else if (entry.isDict()) {
                 Dict* states = entry.getDict();
                 for (int j = 0; j < states->getLength(); ++j) {
                     const Object& stateRef = states->getValNF(j);
                     const Object state = states->getVal(j);
-                    deepest = std::max(deepest, Form(stateRef, state, page, 0));
+                    deepest = std::max(deepest, Form(stateRef, state, page, 0, DrawnAs::Group));
                 }
             }
         }
@@ -255,7 +262,8 @@ private:
                     const Object& groupRef = softMask.getDict()->lookupNF("G");
                     const Object group = softMask.dictLookup("G");
                     if (ResourceMayDraw([&] {
-                            deepest = std::max(deepest, Form(groupRef, group, chain, formDepth));
+                            deepest = std::max(
+                                deepest, Form(groupRef, group, chain, formDepth, DrawnAs::Group));
                         }))
                         wanted.push_back(std::string("/") + dict->getKey(i));
                 }
@@ -355,7 +363,8 @@ private:
                     continue;
                 const Object& groupRef = softMask.getDict()->lookupNF("G");
                 const Object group = softMask.dictLookup("G");
-                deepest = std::max(deepest, Form(groupRef, group, chain, formDepth));
+                deepest =
+                    std::max(deepest, Form(groupRef, group, chain, formDepth, DrawnAs::Group));
             }
         }
         return deepest;
