@@ -288,8 +288,11 @@ private:
                     break;
                 const char* fresh = buffer.get() + kept;
                 const size_t size = kept + static_cast<size_t>(got);
-                saves += static_cast<uint64_t>(std::count(fresh, fresh + got, 'q'));
-                if (memmem(buffer.get(), size, "BI", 2) ||
+                // Past the limit the count no longer matters: the full scan
+                // decides such a page.
+                if (saves <= PAGE_MAX_SAVE_DEPTH)
+                    saves += CountByte(fresh, static_cast<size_t>(got), 'q');
+                if (HasPair(buffer.get(), size, 'B', 'I') ||
                     (!wanted.empty() && (std::memchr(fresh, '#', static_cast<size_t>(got)) ||
                                          NamesAny(buffer.get(), size, wanted))))
                     m_mayDrawImage = true;
@@ -299,6 +302,29 @@ private:
             stream->close();
         }
         return static_cast<int>(std::min<uint64_t>(saves, INT_MAX / 2)) + deepest;
+    }
+
+    // Text content has few of the bytes looked for, so hopping with memchr
+    // beats reading byte by byte.
+    static uint64_t CountByte(const char* bytes, size_t size, char c) {
+        uint64_t count = 0;
+        const char* end = bytes + size;
+        for (const char* at = bytes;
+             (at = static_cast<const char*>(std::memchr(at, c, end - at))) != nullptr; ++at)
+            ++count;
+        return count;
+    }
+
+    static bool HasPair(const char* bytes, size_t size, char first, char second) {
+        if (size < 2)
+            return false;
+        const char* last = bytes + size - 1; // a pair starts before it
+        for (const char* at = bytes;
+             (at = static_cast<const char*>(std::memchr(at, first, last - at))) != nullptr; ++at) {
+            if (at[1] == second)
+                return true;
+        }
+        return false;
     }
 
     // Whether one of the names occurs in the bytes, also as the start of a
