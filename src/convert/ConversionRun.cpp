@@ -3,6 +3,7 @@
 #include "convert/ConversionPool.h"
 #include "convert/ExtractedImageConverter.h"
 #include "convert/ImageDumpOutputDev.h"
+#include "convert/OutputFormats.h"
 #include "convert/PageImageScan.h"
 #include "convert/PathParts.h"
 #include "convert/PdfFileStream.h"
@@ -134,6 +135,13 @@ bool ConversionRun::RunDocument(int index, DocumentReport& report) {
     const std::unique_ptr<PDFDoc> document = OpenDocument(entry, bytes, report);
     if (!document)
         return true;
+    report.PdfVersion = std::to_string(document->getPDFMajorVersion()) + "." +
+                        std::to_string(document->getPDFMinorVersion());
+    report.Encrypted = document->isEncrypted();
+    report.CanPrint = document->okToPrint();
+    report.CanCopy = document->okToCopy();
+    report.CanChange = document->okToChange();
+    report.CanAddNotes = document->okToAddNotes();
 
     const std::vector<int> pages = FormPageRange(*document);
     if (pages.empty()) {
@@ -155,11 +163,16 @@ bool ConversionRun::RunDocument(int index, DocumentReport& report) {
     // In the converting modes the images go to the pool in memory and are
     // converted while the device goes on with the next pages.
     const bool converting = m_settings.ImagesFormat != OutputRaw;
+    if (m_listOnly) {
+        ListImages(*document, pages, output, converting, index, report);
+        return true;
+    }
     std::unique_ptr<ConversionPool> pool;
     if (converting)
         pool = std::make_unique<ConversionPool>(m_settings, m_threads);
     ImageDumpOutputDev device(output.FileRoot, converting, IMAGE_FILE_MAX_BYTES, pool.get());
     device.SetLimits(m_limits);
+    device.SetUnique(m_unique);
     if (device.isOk())
         DumpPages(*document, pages, device, index, report);
     report.ImagesWritten = static_cast<int>(device.WrittenFiles().size()) + device.HandedImages();
@@ -194,6 +207,31 @@ bool ConversionRun::RunDocument(int index, DocumentReport& report) {
     for (const WrittenFile& file : written)
         m_observer.FileWritten(file.Path, file.Page);
     return true;
+}
+
+void ConversionRun::ListImages(PDFDoc& document, const std::vector<int>& pages,
+                               const Output& output, bool converting, int index,
+                               DocumentReport& report) {
+    ImageDumpOutputDev device(output.FileRoot, converting);
+    device.SetLimits(m_limits);
+    device.SetUnique(m_unique);
+    device.ListInto(&report.Listing);
+    DumpPages(document, pages, device, index, report);
+    // What the converter makes of a dump: the chosen format's extension.
+    const OutputFormat* format = FindOutputFormat(m_settings.ImagesFormat);
+    if (converting && format && format->Extension) {
+        for (ListedImage& row : report.Listing) {
+            if (row.Outcome != ListedOutcome::Pbm && row.Outcome != ListedOutcome::Ppm)
+                continue;
+            row.Path = ConvertedPath(row.Path, *format);
+        }
+    }
+    for (std::string& failure : m_pageFailures)
+        report.Failures.push_back(report.Path + " " + failure);
+    m_pageFailures.clear();
+    for (const ImageFailure& failure : device.Failures())
+        report.Failures.push_back(failure.Path + ": " + failure.Reason);
+    ++m_summary.Documents;
 }
 
 std::unique_ptr<PDFDoc> ConversionRun::OpenDocument(const RunEntry& entry,
@@ -305,7 +343,7 @@ bool ConversionRun::PlaceOutput(const RunEntry& entry, Output& output, DocumentR
     }
     m_usedRoots.insert(output.FileRoot);
     // A failure shows up as one failed image per image.
-    if (!PathExists(output.Folder))
+    if (!m_listOnly && !PathExists(output.Folder))
         ::mkdir(output.Folder.c_str(), 0777);
     return true;
 }
@@ -416,7 +454,7 @@ void ConversionRun::FinishDocument(int index, DocumentReport& report) {
     m_observer.SetCurrentCaption("Convert Finished");
     if (index == static_cast<int>(m_entries.size())) {
         m_observer.SetTotalCaption("Convert Finished");
-        if (m_settings.OpenResult != 1) {
+        if (m_settings.OpenResult != 1 && !m_listOnly) {
             std::string opened = m_settings.OutputDirectory;
             if (!PathExists(opened))
                 opened = PathParts(m_entries.front().Path).Location();

@@ -86,6 +86,11 @@ public:
     void SetLimits(const DeviceLimits& limits) { m_limits = limits; }
     // Pages chosen by a list instead of the settings' page range.
     void SetPageSelection(std::optional<PageSelection> pages) { m_selection = std::move(pages); }
+    // Writes nothing and creates no folder: each document's report lists
+    // the images a run would write, in its order, with their final names.
+    void SetListOnly(bool list) { m_listOnly = list; }
+    // Each image object is written at its first draw only (see the device).
+    void SetUnique(bool unique) { m_unique = unique; }
 
 private:
     // Where one document's files go.
@@ -116,6 +121,9 @@ private:
     void ConvertDumped(const ImageDumpOutputDev& device, ConversionPool& pool,
                        DocumentReport& report, std::vector<std::pair<int, std::string>>& failures,
                        std::vector<WrittenFile>& written);
+    // The dump step of a listing: rows instead of files.
+    void ListImages(PDFDoc& document, const std::vector<int>& pages, const Output& output,
+                    bool converting, int index, DocumentReport& report);
     void FinishDocument(int index, DocumentReport& report);
     void Refuse(const std::string& message, RefusalReason reason, DocumentReport& report);
     static bool AbortPage(void* data);
@@ -125,6 +133,8 @@ private:
     RunObserver& m_observer;
     std::shared_ptr<StopEvent> m_stop;
     bool m_interpretEveryPage = false;
+    bool m_listOnly = false;
+    bool m_unique = false;
     XRefRepairs m_repairs;
     unsigned m_threads = 0;
     std::optional<PageSelection> m_selection;

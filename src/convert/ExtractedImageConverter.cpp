@@ -68,6 +68,11 @@ bool Load(const DecodedImage& decoded, Compaction compaction, RasterImage& image
 
 } // namespace
 
+std::string ConvertedPath(const std::string& intermediatePath, const OutputFormat& format) {
+    const PathParts parts(intermediatePath);
+    return parts.Location() + parts.Title() + format.Extension;
+}
+
 ConversionOutcome ConvertExtractedImage(const std::string& intermediatePath, int32_t outputMode,
                                         int32_t jpegQuality, int32_t jpegGrayScale) {
     ConversionOutcome outcome;
@@ -76,8 +81,7 @@ ConversionOutcome ConvertExtractedImage(const std::string& intermediatePath, int
         outcome.Error = "no conversion for this output mode";
         return outcome;
     }
-    const PathParts parts(intermediatePath);
-    outcome.OutputPath = parts.Location() + parts.Title() + format->Extension;
+    outcome.OutputPath = ConvertedPath(intermediatePath, *format);
 
     // The BMP hint is refused by the PNM data and recognition by content
     // takes over.
@@ -104,8 +108,7 @@ ConversionOutcome ConvertDecodedImage(const DecodedImage& decoded,
     if (!format || !format->Extension) {
         outcome.Error = "no conversion for this output mode";
     } else {
-        const PathParts parts(decoded.IntermediatePath);
-        outcome.OutputPath = parts.Location() + parts.Title() + format->Extension;
+        outcome.OutputPath = ConvertedPath(decoded.IntermediatePath, *format);
         RasterImage image;
         if (!Load(decoded, format->Lossless, image))
             outcome.Error = ErrorOf(image, "cannot read the image");

@@ -32,6 +32,11 @@ struct ConversionOutcome {
     std::string IntermediateError;
 };
 
+struct OutputFormat;
+
+// The name the converter gives the file made from an intermediate file.
+std::string ConvertedPath(const std::string& intermediatePath, const OutputFormat& format);
+
 // quality: JpegQuality (mode 1); grayScale: JpegGrayScale, 0 meaning grey.
 ConversionOutcome ConvertExtractedImage(const std::string& intermediatePath, int32_t outputMode,
                                         int32_t jpegQuality, int32_t jpegGrayScale);

@@ -40,6 +40,8 @@ const RunSummary& ExtractionJob::Run(RunObserver& observer, std::shared_ptr<Stop
         run.SetThreads(m_threads);
         run.SetPageSelection(m_selection);
         run.SetLimits(m_limits);
+        run.SetListOnly(m_listOnly);
+        run.SetUnique(m_unique);
         m_summary = run.Run();
     } catch (const std::exception& broken) {
         m_failure = broken.what();

@@ -48,6 +48,10 @@ public:
     void SetPageSelection(std::optional<PageSelection> pages) { m_selection = std::move(pages); }
     // Bounds on what one document may make the device write.
     void SetLimits(const DeviceLimits& limits) { m_limits = limits; }
+    // A listing writes nothing; the reports hold the rows (ConversionRun).
+    void SetListOnly(bool list) { m_listOnly = list; }
+    // Each image object written once, at its first draw.
+    void SetUnique(bool unique) { m_unique = unique; }
 
     // Runs every entry on the calling thread. An exception that escapes the
     // run ends it and is told to the observer as a message.
@@ -65,6 +69,8 @@ private:
     unsigned m_threads = 0;
     std::optional<PageSelection> m_selection;
     DeviceLimits m_limits;
+    bool m_listOnly = false;
+    bool m_unique = false;
     RunSummary m_summary;
     std::string m_failure;
 };

@@ -227,6 +227,40 @@ ColourTable MakeColourTable(GfxImageColorMap* colorMap) {
 
 // The pixel area RasterImage would allocate for the intermediate file is
 // within its limit: only then is it worth holding in memory.
+std::string DescribeColourSpace(GfxColorSpace* space) {
+    std::string name = GfxColorSpace::getColorSpaceModeName(space->getMode());
+    if (space->getMode() == csIndexed) {
+        auto* indexed = static_cast<GfxIndexedColorSpace*>(space);
+        name += " " + DescribeColourSpace(indexed->getBase()) + " " +
+                std::to_string(indexed->getIndexHigh());
+    }
+    return name;
+}
+
+// The stream's filters in decoding order, as the dictionary names them.
+std::string FilterChain(Stream* str) {
+    Dict* dict = str->getDict();
+    if (dict == nullptr)
+        return {};
+    Object filter = dict->lookup("Filter");
+    if (filter.isNull())
+        filter = dict->lookup("F"); // inline images abbreviate
+    if (filter.isName())
+        return filter.getName();
+    std::string chain;
+    if (filter.isArray()) {
+        for (int i = 0; i < filter.arrayGetLength(); ++i) {
+            const Object name = filter.arrayGet(i);
+            if (!name.isName())
+                continue;
+            if (!chain.empty())
+                chain += ' ';
+            chain += name.getName();
+        }
+    }
+    return chain;
+}
+
 bool FitsRasterLimit(int width, int height, uint64_t bits) {
     uint64_t area = 0;
     return CheckedMul(uint64_t(width) * uint64_t(height), bits, &area) &&
@@ -581,15 +615,129 @@ bool ImageDumpOutputDev::DumpDecoded(const char* extension, DumpKind kind, bool 
     return true;
 }
 
-void ImageDumpOutputDev::drawImageMask(GfxState*, Object*, Stream* str, int width, int height, bool,
-                                       bool, bool inlineImg) {
+int ImageDumpOutputDev::FirstNumberOf(const Object* ref) {
+    if (ref == nullptr || !ref->isRef())
+        return -1;
+    const auto [at, fresh] =
+        m_firstNumbers.try_emplace({ref->getRef().num, ref->getRef().gen}, m_imageCounter);
+    return fresh ? -1 : at->second;
+}
+
+bool ImageDumpOutputDev::SkipRepeat(int firstNumber, const char* extension) {
+    if (!m_unique || firstNumber < 0)
+        return false;
+    FormName(extension);
+    ++m_skippedRepeats;
+    return true;
+}
+
+bool ImageDumpOutputDev::ListImage(const Object* ref, Stream* str, int width, int height,
+                                   GfxImageColorMap* colorMap, bool inlineImg,
+                                   ListedOutcome outcome, const char* extension,
+                                   uint64_t expectedBytes) {
+    const int firstNumber = FirstNumberOf(ref);
+    ListedImage row;
+    row.Page = m_page;
+    row.Kind = colorMap ? ListedKind::Image : ListedKind::StencilMask;
+    row.Inline = inlineImg;
+    if (ref != nullptr && ref->isRef()) {
+        row.Object = ref->getRef().num;
+        row.Generation = ref->getRef().gen;
+    }
+    row.Width = width;
+    row.Height = height;
+    row.Components = colorMap ? colorMap->getNumPixelComps() : 1;
+    row.Bits = colorMap ? colorMap->getBits() : 1;
+    if (colorMap)
+        row.ColourSpace = DescribeColourSpace(colorMap->getColorSpace());
+    row.Filters = FilterChain(str);
+    if (!inlineImg)
+        row.StoredBytes = str->getBaseStream()->getLength();
+    row.RepeatOf = firstNumber;
+    m_lastNumber = -1;
+    if (!WithinLimits(expectedBytes)) {
+        row.Outcome = ListedOutcome::Cut;
+    } else {
+        FormName(extension);
+        row.Number = m_imageCounter - 1;
+        m_lastNumber = row.Number;
+        if (m_unique && firstNumber >= 0) {
+            row.Outcome = ListedOutcome::Repeat;
+        } else {
+            row.Outcome = outcome;
+            row.Path = m_fileName;
+            m_dumpedBytes += expectedBytes;
+        }
+    }
+    m_listing->push_back(std::move(row));
+    if (inlineImg)
+        ConsumeInlineData(str, PackedDataBytes(width, colorMap ? colorMap->getNumPixelComps() : 1,
+                                               colorMap ? colorMap->getBits() : 1, height));
+    return m_lastNumber >= 0;
+}
+
+void ImageDumpOutputDev::ListMask(ListedKind kind, Stream* imageStr, Stream* maskStr, int width,
+                                  int height, GfxImageColorMap* colorMap) {
+    ListedImage row;
+    row.Page = m_page;
+    row.Kind = kind;
+    row.MaskOf = m_lastNumber;
+    if (Dict* dict = imageStr->getDict()) {
+        const Object& ref = dict->lookupNF(kind == ListedKind::SoftMask ? "SMask" : "Mask");
+        if (ref.isRef()) {
+            row.Object = ref.getRef().num;
+            row.Generation = ref.getRef().gen;
+        }
+    }
+    row.Width = width;
+    row.Height = height;
+    row.Components = colorMap ? colorMap->getNumPixelComps() : 1;
+    row.Bits = colorMap ? colorMap->getBits() : 1;
+    if (colorMap)
+        row.ColourSpace = DescribeColourSpace(colorMap->getColorSpace());
+    row.Filters = FilterChain(maskStr);
+    row.StoredBytes = maskStr->getBaseStream()->getLength();
+    row.Outcome = ListedOutcome::NotWritten;
+    m_listing->push_back(std::move(row));
+}
+
+void ImageDumpOutputDev::drawMaskedImage(GfxState* state, Object* ref, Stream* str, int width,
+                                         int height, GfxImageColorMap* colorMap, bool interpolate,
+                                         Stream* maskStr, int maskWidth, int maskHeight, bool,
+                                         bool) {
+    drawImage(state, ref, str, width, height, colorMap, interpolate, nullptr, false);
+    if (m_listing)
+        ListMask(ListedKind::ExplicitMask, str, maskStr, maskWidth, maskHeight, nullptr);
+}
+
+void ImageDumpOutputDev::drawSoftMaskedImage(GfxState* state, Object* ref, Stream* str, int width,
+                                             int height, GfxImageColorMap* colorMap,
+                                             bool interpolate, Stream* maskStr, int maskWidth,
+                                             int maskHeight, GfxImageColorMap* maskColorMap, bool) {
+    drawImage(state, ref, str, width, height, colorMap, interpolate, nullptr, false);
+    if (m_listing)
+        ListMask(ListedKind::SoftMask, str, maskStr, maskWidth, maskHeight, maskColorMap);
+}
+
+void ImageDumpOutputDev::drawImageMask(GfxState*, Object* ref, Stream* str, int width, int height,
+                                       bool, bool, bool inlineImg) {
     const uint64_t data = PackedDataBytes(width, 1, 1, height);
+    const bool passthrough = m_jpegPassthrough && str->getKind() == strDCT && !inlineImg;
+    if (m_listing) {
+        ListImage(ref, str, width, height, nullptr, inlineImg,
+                  passthrough ? ListedOutcome::Jpeg : ListedOutcome::Pbm,
+                  passthrough ? ".jpg" : ".pbm", passthrough ? 0 : data);
+        return;
+    }
+    const int firstNumber = FirstNumberOf(ref);
     if (!WithinLimits(m_jpegPassthrough && str->getKind() == strDCT ? 0 : data)) {
         if (inlineImg)
             ConsumeInlineData(str, data);
         return;
     }
-    if (m_jpegPassthrough && str->getKind() == strDCT && !inlineImg) {
+    if (SkipRepeat(firstNumber, passthrough ? ".jpg" : ".pbm"))
+        return;
+    if (passthrough) {
         DumpRawJpeg(str);
         return;
     }
@@ -612,7 +760,7 @@ void ImageDumpOutputDev::drawImageMask(GfxState*, Object*, Stream* str, int widt
         ConsumeInlineData(str, data);
 }
 
-void ImageDumpOutputDev::drawImage(GfxState*, Object*, Stream* str, int width, int height,
+void ImageDumpOutputDev::drawImage(GfxState*, Object* ref, Stream* str, int width, int height,
                                    GfxImageColorMap* colorMap, bool, const int*, bool inlineImg) {
     const int comps = colorMap->getNumPixelComps();
     const int bits = colorMap->getBits();
@@ -628,17 +776,28 @@ void ImageDumpOutputDev::drawImage(GfxState*, Object*, Stream* str, int width, i
     const uint64_t limitBytes = passthrough ? 0
                                 : bilevel   ? data
                                             : PackedDataBytes(width, 3, 8, height);
+    const char* extension = passthrough ? ".jpg" : bilevel ? ".pbm" : ".ppm";
+    if (m_listing) {
+        ListImage(ref, str, width, height, colorMap, inlineImg,
+                  passthrough ? ListedOutcome::Jpeg
+                  : bilevel   ? ListedOutcome::Pbm
+                              : ListedOutcome::Ppm,
+                  extension, limitBytes);
+        return;
+    }
+    const int firstNumber = FirstNumberOf(ref);
     if (!WithinLimits(limitBytes)) {
         if (inlineImg)
             ConsumeInlineData(str, data);
         return;
     }
+    if (SkipRepeat(firstNumber, extension))
+        return;
     if (passthrough) {
         DumpRawJpeg(str);
         return;
     }
     const uint8_t xorMask = colorMap->getDecodeLow(0) > colorMap->getDecodeHigh(0) ? 0x00 : 0xFF;
-    const char* extension = bilevel ? ".pbm" : ".ppm";
     uint64_t fileBytes = bilevel ? data : PackedDataBytes(width, 3, 8, height);
     if (fileBytes != UINT64_MAX)
         fileBytes += 32;

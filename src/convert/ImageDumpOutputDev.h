@@ -25,12 +25,15 @@
 #pragma once
 
 #include "convert/DecodedImage.h"
+#include "convert/ImageListing.h"
 
 #include <OutputDev.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace talvore {
@@ -109,6 +112,16 @@ public:
     void drawImage(GfxState* state, Object* ref, Stream* str, int width, int height,
                    GfxImageColorMap* colorMap, bool interpolate, const int* maskColors,
                    bool inlineImg) override;
+    // The image alone, as the core's default does; a listing also gets a row
+    // for the mask.
+    void drawMaskedImage(GfxState* state, Object* ref, Stream* str, int width, int height,
+                         GfxImageColorMap* colorMap, bool interpolate, Stream* maskStr,
+                         int maskWidth, int maskHeight, bool maskInvert,
+                         bool maskInterpolate) override;
+    void drawSoftMaskedImage(GfxState* state, Object* ref, Stream* str, int width, int height,
+                             GfxImageColorMap* colorMap, bool interpolate, Stream* maskStr,
+                             int maskWidth, int maskHeight, GfxImageColorMap* maskColorMap,
+                             bool maskInterpolate) override;
 
     bool isOk() const { return m_ok; }
 
@@ -118,6 +131,16 @@ public:
     // A limit cut the document short (said once among Failures()); the
     // interpreter may as well stop.
     bool LimitReached() const { return m_limitReached; }
+
+    // Writes nothing: each image the run would dump becomes a row here, with
+    // the number, the name and the limits of a run that writes.
+    void ListInto(std::vector<ListedImage>* rows) { m_listing = rows; }
+    // Each image object is dumped at its first draw only; a later draw uses
+    // up its number all the same, so names match a run that writes every
+    // draw.
+    void SetUnique(bool unique) { m_unique = unique; }
+    // Draws of an object already dumped that a unique device passed over.
+    int SkippedRepeats() const { return m_skippedRepeats; }
 
     // Number of the next file (numbers used so far).
     int ImageCounter() const { return m_imageCounter; }
@@ -164,8 +187,26 @@ private:
     bool DumpColours(DumpTarget& target, Stream* str, int width, int height,
                      GfxImageColorMap* colorMap, bool inlineImg, bool grey);
 
+    // The number the referenced object had at its first draw, or -1 (and it
+    // is now remembered) when there was none.
+    int FirstNumberOf(const Object* ref);
+    // For a listing: the row of an image about to take the next number.
+    // False when a limit cut it (the row says so).
+    bool ListImage(const Object* ref, Stream* str, int width, int height,
+                   GfxImageColorMap* colorMap, bool inlineImg, ListedOutcome outcome,
+                   const char* extension, uint64_t expectedBytes);
+    void ListMask(ListedKind kind, Stream* imageStr, Stream* maskStr, int width, int height,
+                  GfxImageColorMap* colorMap);
+    // Whether a unique device passes over this draw (its number used up).
+    bool SkipRepeat(int firstNumber, const char* extension);
+
     std::string m_fileRoot;
     std::string m_fileName;
+    std::vector<ListedImage>* m_listing = nullptr;
+    bool m_unique = false;
+    int m_skippedRepeats = 0;
+    int m_lastNumber = -1; // of the image drawn last, for its mask's row
+    std::map<std::pair<int, int>, int> m_firstNumbers;
     bool m_jpegPassthrough;
     int m_imageCounter = 0;
     int m_page = 0;

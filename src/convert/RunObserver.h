@@ -4,6 +4,8 @@
 // ShowMessage, wait until the user has dismissed the box.
 #pragma once
 
+#include "convert/ImageListing.h"
+
 #include <atomic>
 #include <memory>
 #include <string>
@@ -47,6 +49,15 @@ struct DocumentReport {
     // Every image without its final file, in the order met, from the device
     // and from the converter alike: "<file>: <reason>".
     std::vector<std::string> Failures;
+    // A listing run's rows, in the run's order.
+    std::vector<ListedImage> Listing;
+    // What the document says of itself, once it is open.
+    std::string PdfVersion; // "1.7"
+    bool Encrypted = false;
+    bool CanPrint = true;
+    bool CanCopy = true;
+    bool CanChange = true;
+    bool CanAddNotes = true;
 };
 
 class RunObserver {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace talvore::testing {
@@ -37,6 +38,9 @@ public:
             stop->Set();
     }
     void DocumentFinished(const DocumentReport& report) override { reports.push_back(report); }
+    void FileWritten(const std::string& path, int page) override {
+        writtenFiles.emplace_back(path, page);
+    }
     void CoreDiagnostic(const std::string&, const std::string& line) override {
         coreLines.push_back(line);
     }
@@ -58,6 +62,7 @@ public:
     std::vector<std::string> openedFolders;
     std::vector<std::string> startedDocuments;
     std::vector<DocumentReport> reports;
+    std::vector<std::pair<std::string, int>> writtenFiles; // path, page
     std::vector<std::string> coreLines;
     // Stop Convert pressed while this document (1-based) is being processed.
     int stopWhenStarting = 0;

@@ -1,0 +1,37 @@
+#include "convert/ImageListing.h"
+
+namespace talvore {
+
+const char* ListedKindName(ListedKind kind) {
+    switch (kind) {
+    case ListedKind::Image:
+        return "image";
+    case ListedKind::StencilMask:
+        return "stencil mask";
+    case ListedKind::SoftMask:
+        return "soft mask";
+    case ListedKind::ExplicitMask:
+        return "mask";
+    }
+    return "";
+}
+
+const char* ListedOutcomeName(ListedOutcome outcome) {
+    switch (outcome) {
+    case ListedOutcome::Jpeg:
+        return "jpeg copy";
+    case ListedOutcome::Pbm:
+        return "pbm";
+    case ListedOutcome::Ppm:
+        return "ppm";
+    case ListedOutcome::NotWritten:
+        return "not written";
+    case ListedOutcome::Repeat:
+        return "repeat, not written";
+    case ListedOutcome::Cut:
+        return "cut by a limit";
+    }
+    return "";
+}
+
+} // namespace talvore
