@@ -135,6 +135,7 @@ bool ConversionRun::RunDocument(int index, DocumentReport& report) {
     const std::unique_ptr<PDFDoc> document = OpenDocument(entry, bytes, report);
     if (!document)
         return true;
+    report.PageCount = document->getNumPages();
     report.PdfVersion = std::to_string(document->getPDFMajorVersion()) + "." +
                         std::to_string(document->getPDFMinorVersion());
     report.Encrypted = document->isEncrypted();

@@ -52,6 +52,7 @@ struct DocumentReport {
     // A listing run's rows, in the run's order.
     std::vector<ListedImage> Listing;
     // What the document says of itself, once it is open.
+    int PageCount = 0;
     std::string PdfVersion; // "1.7"
     bool Encrypted = false;
     bool CanPrint = true;
