@@ -174,6 +174,8 @@ bool ConversionRun::RunDocument(int index, DocumentReport& report) {
     ImageDumpOutputDev device(output.FileRoot, converting, IMAGE_FILE_MAX_BYTES, pool.get());
     device.SetLimits(m_limits);
     device.SetUnique(m_unique);
+    if (m_pattern)
+        device.SetNamePattern(&*m_pattern, output.Title, report.PageCount);
     if (device.isOk())
         DumpPages(*document, pages, device, index, report);
     report.ImagesWritten = static_cast<int>(device.WrittenFiles().size()) + device.HandedImages();
@@ -216,6 +218,8 @@ void ConversionRun::ListImages(PDFDoc& document, const std::vector<int>& pages,
     ImageDumpOutputDev device(output.FileRoot, converting);
     device.SetLimits(m_limits);
     device.SetUnique(m_unique);
+    if (m_pattern)
+        device.SetNamePattern(&*m_pattern, output.Title, report.PageCount);
     device.ListInto(&report.Listing);
     DumpPages(document, pages, device, index, report);
     // What the converter makes of a dump: the chosen format's extension.
@@ -307,7 +311,9 @@ bool ConversionRun::PlaceOutput(const RunEntry& entry, Output& output, DocumentR
         std::string stem = title;
         for (int n = 2; m_usedRoots.count(output.Folder + stem) != 0; ++n)
             stem = title + "_" + std::to_string(n);
-        output.FileRoot = output.Folder + stem;
+        m_usedRoots.insert(output.Folder + stem);
+        output.Title = stem;
+        output.FileRoot = m_pattern ? output.Folder : output.Folder + stem;
         name = stem + std::string(kDeviceNameRoom, 'x');
     } else {
         // The document's own folder, unless its name is taken by something
@@ -327,8 +333,12 @@ bool ConversionRun::PlaceOutput(const RunEntry& entry, Output& output, DocumentR
         }
         output.Folder = folder + '/';
         output.FileRoot = output.Folder;
+        output.Title = title;
         name = folder.substr(location.size());
     }
+    if (m_pattern)
+        name = std::string(
+            m_pattern->LongestName(output.Title.size(), report.PageCount) + kDeviceNameRoom, 'x');
     report.OutputFolder = output.Folder;
     if (!PathFitsLimit(output.FileRoot + std::string(kDeviceNameRoom, 'x'))) {
         Refuse(Format("The output path for '%s' is longer than %d bytes; the file was skipped.",

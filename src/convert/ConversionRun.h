@@ -20,6 +20,7 @@
 #pragma once
 
 #include "convert/ImageDumpOutputDev.h"
+#include "convert/NamePattern.h"
 #include "convert/PageImageScan.h"
 #include "convert/PageSelection.h"
 #include "convert/PdfCore.h"
@@ -91,12 +92,16 @@ public:
     void SetListOnly(bool list) { m_listOnly = list; }
     // Each image object is written at its first draw only (see the device).
     void SetUnique(bool unique) { m_unique = unique; }
+    // File names by a pattern instead of "<title>-NNN"; parsed for this
+    // run's output folder rule.
+    void SetNamePattern(std::optional<NamePattern> pattern) { m_pattern = std::move(pattern); }
 
 private:
     // Where one document's files go.
     struct Output {
         std::string Folder;   // ends with '/'
         std::string FileRoot; // the device's name prefix
+        std::string Title;    // what %t gives
     };
 
     // The steps of one document, in order; each that can end the document
@@ -135,6 +140,7 @@ private:
     bool m_interpretEveryPage = false;
     bool m_listOnly = false;
     bool m_unique = false;
+    std::optional<NamePattern> m_pattern;
     XRefRepairs m_repairs;
     unsigned m_threads = 0;
     std::optional<PageSelection> m_selection;

@@ -42,6 +42,7 @@ const RunSummary& ExtractionJob::Run(RunObserver& observer, std::shared_ptr<Stop
         run.SetLimits(m_limits);
         run.SetListOnly(m_listOnly);
         run.SetUnique(m_unique);
+        run.SetNamePattern(m_pattern);
         m_summary = run.Run();
     } catch (const std::exception& broken) {
         m_failure = broken.what();
@@ -56,6 +57,11 @@ const RunSummary& ExtractionJob::Run(RunObserver& observer, std::shared_ptr<Stop
         }
     }
     return m_summary;
+}
+
+bool ExtractionJob::SetNamePattern(const std::string& pattern, std::string* error) {
+    m_pattern = NamePattern::Parse(pattern, !m_settings.OutputDirectory.empty(), error);
+    return m_pattern.has_value();
 }
 
 int ExtractionJob::ExitStatus() const {

@@ -52,6 +52,10 @@ public:
     void SetListOnly(bool list) { m_listOnly = list; }
     // Each image object written once, at its first draw.
     void SetUnique(bool unique) { m_unique = unique; }
+    // File names by a pattern (NamePattern); false with the reason when the
+    // pattern could give two images of the run one name. Call it after the
+    // settings' output folder is final.
+    bool SetNamePattern(const std::string& pattern, std::string* error);
 
     // Runs every entry on the calling thread. An exception that escapes the
     // run ends it and is told to the observer as a message.
@@ -71,6 +75,7 @@ private:
     DeviceLimits m_limits;
     bool m_listOnly = false;
     bool m_unique = false;
+    std::optional<NamePattern> m_pattern;
     RunSummary m_summary;
     std::string m_failure;
 };

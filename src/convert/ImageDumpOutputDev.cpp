@@ -281,10 +281,14 @@ ImageDumpOutputDev::ImageDumpOutputDev(std::string fileRoot, bool jpegPassthroug
 ImageDumpOutputDev::~ImageDumpOutputDev() = default;
 
 void ImageDumpOutputDev::FormName(const char* extension) {
-    char number[16];
-    std::snprintf(number, sizeof number, "-%03d", m_imageCounter);
     m_fileName = m_fileRoot;
-    m_fileName += number;
+    if (m_pattern) {
+        m_fileName += m_pattern->Expand(m_title, m_page, m_pageCount, m_imageCounter, m_object);
+    } else {
+        char number[16];
+        std::snprintf(number, sizeof number, "-%03d", m_imageCounter);
+        m_fileName += number;
+    }
     m_fileName += extension;
     ++m_imageCounter;
 }
@@ -616,7 +620,8 @@ bool ImageDumpOutputDev::DumpDecoded(const char* extension, DumpKind kind, bool 
 }
 
 int ImageDumpOutputDev::FirstNumberOf(const Object* ref) {
-    if (ref == nullptr || !ref->isRef())
+    m_object = ref != nullptr && ref->isRef() ? ref->getRef().num : -1;
+    if (m_object < 0)
         return -1;
     const auto [at, fresh] =
         m_firstNumbers.try_emplace({ref->getRef().num, ref->getRef().gen}, m_imageCounter);

@@ -26,6 +26,7 @@
 
 #include "convert/DecodedImage.h"
 #include "convert/ImageListing.h"
+#include "convert/NamePattern.h"
 
 #include <OutputDev.h>
 
@@ -139,6 +140,13 @@ public:
     // up its number all the same, so names match a run that writes every
     // draw.
     void SetUnique(bool unique) { m_unique = unique; }
+    // Names files by the pattern, after the file root (then a folder ending
+    // in '/'), instead of "<root>-NNN". The pattern must outlive the device.
+    void SetNamePattern(const NamePattern* pattern, std::string title, int pageCount) {
+        m_pattern = pattern;
+        m_title = std::move(title);
+        m_pageCount = pageCount;
+    }
     // Draws of an object already dumped that a unique device passed over.
     int SkippedRepeats() const { return m_skippedRepeats; }
 
@@ -203,6 +211,10 @@ private:
     std::string m_fileRoot;
     std::string m_fileName;
     std::vector<ListedImage>* m_listing = nullptr;
+    const NamePattern* m_pattern = nullptr;
+    std::string m_title;
+    int m_pageCount = 0;
+    int m_object = -1; // of the image in work; -1 inline
     bool m_unique = false;
     int m_skippedRepeats = 0;
     int m_lastNumber = -1; // of the image drawn last, for its mask's row
