@@ -256,8 +256,9 @@ void MainForm::RunCommand(int commandId) {
         StopConvert();
         break;
     default:
-        break;
+        return;
     }
+    emit CommandRan(commandId);
 }
 
 void MainForm::RunCommandIfEnabled(int commandId) {
@@ -375,7 +376,15 @@ bool MainForm::eventFilter(QObject* watched, QEvent* event) {
     if (type != QEvent::KeyPress && type != QEvent::ShortcutOverride)
         return false;
     auto* widget = qobject_cast<QWidget*>(watched);
-    if (m_redispatching || !widget || (widget != this && !isAncestorOf(widget)))
+    if (m_redispatching) {
+        // The copy we hand on is not spontaneous, so Qt offers it to the
+        // shortcuts first: keep it from the menu accelerator, whose command
+        // has just run.
+        if (type == QEvent::ShortcutOverride)
+            event->accept();
+        return type == QEvent::ShortcutOverride;
+    }
+    if (!widget || (widget != this && !isAncestorOf(widget)))
         return false;
     // A password being typed keeps its Space and Delete.
     if (IsEditingCell(widget))

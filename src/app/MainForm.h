@@ -75,6 +75,9 @@ signals:
     void AvailabilityChanged();
     // A run has ended and its worker is gone.
     void RunFinished();
+    // A file-list or conversion command was carried out, however it came
+    // (button, key, menu): one signal per command run.
+    void CommandRan(int commandId);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -12,12 +12,14 @@
 #include "controls/CaptionProgressBar.h"
 #include "controls/CheckBoxGrid.h"
 #include "controls/HyperlinkLabel.h"
+#include "controls/IconButton.h"
 #include "filelist/FileList.h"
 #include "support/RecordingMessages.h"
 
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenuBar>
+#include <QSignalSpy>
 #include <QSplitter>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -36,6 +38,8 @@ private slots:
     void TheTwelveShortcuts();
     void AvailabilityWhenIdle();
     void AcceleratorsAskTheForm();
+    void EveryKeyRunsItsCommandOnce_data();
+    void EveryKeyRunsItsCommandOnce();
     void HelpCommands();
     void ManualMissingDoesNothing();
     void AboutBox();
@@ -205,6 +209,88 @@ void MainFrameTest::AcceleratorsAskTheForm() {
     QCOMPARE(form->Files().FileCount(), 1);
     QTest::keyClick(m_frame, Qt::Key_Delete, Qt::ControlModifier);
     QCOMPARE(form->Files().FileCount(), 0);
+}
+
+void MainFrameTest::EveryKeyRunsItsCommandOnce_data() {
+    QTest::addColumn<QString>("focus");
+    QTest::newRow("grid") << QStringLiteral("grid");
+    QTest::newRow("form button") << QStringLiteral("button");
+    QTest::newRow("options panel") << QStringLiteral("panel");
+}
+
+// The form's key filter and the menu accelerators both know these keys;
+// whichever acts, a press runs its command once.
+void MainFrameTest::EveryKeyRunsItsCommandOnce() {
+    QFETCH(QString, focus);
+    MainForm* form = m_frame->Form();
+    FileList& files = form->Files();
+    int openDialogs = 0, folderDialogs = 0;
+    files.SetOpenDialog([&](QWidget*) {
+        ++openDialogs;
+        return QStringList();
+    });
+    files.SetFolderDialog([&](QWidget*) {
+        ++folderDialogs;
+        return QString();
+    });
+    QStringList paths;
+    for (int i = 1; i <= 4; ++i) {
+        paths << m_dir->filePath(QStringLiteral("doc%1.pdf").arg(i));
+        QFile(paths.last()).open(QIODevice::WriteOnly);
+        files.ImportFile(paths.last());
+    }
+    files.ClearAll();
+    QWidget* focused = focus == QLatin1String("grid") ? static_cast<QWidget*>(form->Grid())
+                       : focus == QLatin1String("button")
+                           ? static_cast<QWidget*>(form->Button(IdOpenFile))
+                           : m_frame->RightView();
+    const auto press = [&](QKeyCombination key) {
+        form->Grid()->HighlightRow(2);
+        focused->setFocus();
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : m_frame,
+                        key.key(), key.keyboardModifiers());
+    };
+    QSignalSpy ran(form, &MainForm::CommandRan);
+    // Removing comes last, as it changes the rows the others work on.
+    for (const FormCommand& command : FormCommands()) {
+        if (command.Id == IdRemoveSelected || command.Id == IdRemoveAll)
+            continue;
+        // A focused button is pressed by Space as well: the key still
+        // reaches the control that has the focus.
+        if (command.Id == IdSelectCurrent && focus == QLatin1String("button"))
+            continue;
+        ran.clear();
+        const QList<bool> ticksBefore = {files.IsTicked(1), files.IsTicked(2), files.IsTicked(3)};
+        const qsizetype requestsBefore = m_shell->Requests.size();
+        press(command.Key);
+        QCOMPARE(ran.size(), 1);
+        QCOMPARE(ran.first().first().toInt(), command.Id);
+        if (command.Id == IdOpenFileDirectory)
+            QCOMPARE(m_shell->Requests.mid(requestsBefore),
+                     QStringList(QStringLiteral("explore ") + m_dir->path() + QLatin1Char('/')));
+        if (command.Id == IdOpenWithApp)
+            QCOMPARE(m_shell->Requests.mid(requestsBefore),
+                     QStringList(QStringLiteral("open ") + paths[1]));
+        if (command.Id == IdInvertSelect) {
+            for (int row = 1; row <= 3; ++row)
+                QCOMPARE(files.IsTicked(row), !ticksBefore[row - 1]);
+        }
+        if (command.Id == IdStartConvert)
+            QTRY_VERIFY(!form->IsConverting());
+    }
+    QCOMPARE(openDialogs, 1);
+    QCOMPARE(folderDialogs, 1);
+
+    ran.clear();
+    press(CommandKey(IdRemoveSelected));
+    QCOMPARE(ran.size(), 1);
+    QCOMPARE(files.FileCount(), 3);
+    QCOMPARE(files.PathOfRow(2), paths[2]);
+    QCOMPARE(files.PathOfRow(3), paths[3]);
+    ran.clear();
+    press(CommandKey(IdRemoveAll));
+    QCOMPARE(ran.size(), 1);
+    QCOMPARE(files.FileCount(), 0);
 }
 
 void MainFrameTest::HelpCommands() {
