@@ -50,15 +50,17 @@ CMainFrame::CMainFrame(CConverterApp& app, QWidget* parent) : QMainWindow(parent
 
     BuildMenus();
     connect(Form(), &MainForm::AvailabilityChanged, this, &CMainFrame::UpdateCommandStates);
-    connect(Form(), &MainForm::RunFinished, this, [this] {
-        if (m_closeWhenRunEnds)
-            close();
-    });
+    connect(Form(), &MainForm::RunFinished, this, &CMainFrame::OnRunFinished);
 
     setWindowTitle(WindowTitle());
     setMinimumSize(880, 565);
     m_splitter->setSizes({LeftPaneWidth, 1});
     UpdateCommandStates();
+}
+
+CMainFrame::~CMainFrame() {
+    if (m_waitCursor)
+        QApplication::restoreOverrideCursor();
 }
 
 MainForm* CMainFrame::Form() const {
@@ -187,11 +189,25 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     MainForm* form = Form();
     form->StopConvert();
     if (form->IsConverting()) {
-        // The worker finishes the document it is on (the Current bar shows
-        // it); the window closes when the run has ended.
+        // The worker finishes the page it is on and converts what it
+        // dumped; the window closes when the run has ended.
         m_closeWhenRunEnds = true;
+        form->ShowClosingCaption();
+        if (!m_waitCursor) {
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            m_waitCursor = true;
+        }
         event->ignore();
         return;
     }
     event->accept();
+}
+
+void CMainFrame::OnRunFinished() {
+    if (m_waitCursor) {
+        QApplication::restoreOverrideCursor();
+        m_waitCursor = false;
+    }
+    if (m_closeWhenRunEnds)
+        close();
 }

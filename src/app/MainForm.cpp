@@ -38,6 +38,7 @@ namespace {
 const QColor BackgroundColour(207, 234, 254);
 const QString WaitingCaption = QStringLiteral("Waiting for converting.");
 const QString StoppedCaption = QStringLiteral("Convert stopped.");
+const QString ClosingCaption = QStringLiteral("Convert stopped. Finishing the current page...");
 
 IconButton* MakeButton(int id, const char* icon, QWidget* parent) {
     auto* button = new IconButton(id, parent);
@@ -287,6 +288,7 @@ void MainForm::StartConvert() {
         return;
     EnableCommandButtons(false);
     m_converting = true;
+    m_stopShown = false;
     emit AvailabilityChanged();
 
     std::vector<RunEntry> entries = m_files->TickedEntries();
@@ -317,12 +319,17 @@ void MainForm::StartConvert() {
 
 void MainForm::StopConvert() {
     ResetProgress(StoppedCaption);
+    m_stopShown = true;
     if (m_stop)
         m_stop->Set();
     if (!m_converting) {
         EnableCommandButtons(true);
         emit AvailabilityChanged();
     }
+}
+
+void MainForm::ShowClosingCaption() {
+    m_currentBar->SetCaption(ClosingCaption);
 }
 
 void MainForm::OnRunEnded() {

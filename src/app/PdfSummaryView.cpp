@@ -43,7 +43,10 @@ void ShowPdfSummary(QTextEdit* box, const QString& path, CRightView* panel) {
     box->moveCursor(QTextCursor::Start);
 
     if (!summary.Valid) {
-        talvore::ShowMessage(box->window(), QString::fromLatin1(talvore::NotValidPdfMessage),
+        // About one document: the path goes under the text.
+        talvore::ShowMessage(box->window(),
+                             QString::fromLatin1(talvore::NotValidPdfMessage) + QLatin1Char('\n') +
+                                 path,
                              talvore::MessageIcon::Error);
         return;
     }

@@ -143,7 +143,7 @@ void SummaryViewTest::invalidFileKeepsFirstFivePieces() {
     CRightView panel(settings);
     QTextEdit box;
     ShowPdfSummary(&box, path, &panel);
-    QCOMPARE(m_messages.Texts, QStringList{QStringLiteral("Not a valid pdf file!")});
+    QCOMPARE(m_messages.Texts, QStringList{QStringLiteral("Not a valid pdf file!\n") + path});
     const QString text = box.toPlainText();
     QVERIFY(text.startsWith(
         path + QStringLiteral("\nSummary:\n\tFile Size: 1 KB (1,024 Bytes)\n\tCreation Time: ")));
