@@ -5,6 +5,7 @@
 #include "pdfinfo/PdfSummary.h"
 
 #include <QColor>
+#include <QCoreApplication>
 #include <QFile>
 #include <QTextCharFormat>
 #include <QTextCursor>
@@ -42,6 +43,19 @@ void ShowPdfSummary(QTextEdit* box, const QString& path, CRightView* panel) {
             FormatOf(piece));
     box->moveCursor(QTextCursor::Start);
 
+    if (summary.NeedsPassword) {
+        // No box: the user is about to type the password into the row.
+        cursor.movePosition(QTextCursor::End);
+        QTextCharFormat warning;
+        warning.setForeground(QColor(192, 0, 0));
+        warning.setFontWeight(QFont::Bold);
+        cursor.insertText(QCoreApplication::translate("PdfSummaryView",
+                                                      "\tThis file needs its user password: type "
+                                                      "it into the row's User Password cell.\n"),
+                          warning);
+        box->moveCursor(QTextCursor::Start);
+        return;
+    }
     if (!summary.Valid) {
         // About one document: the path goes under the text.
         talvore::ShowMessage(box->window(),
