@@ -22,6 +22,8 @@
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QTemporaryDir>
+#include <QUrl>
+#include <QUrlQuery>
 #include <QtTest>
 
 using namespace talvore;
@@ -304,15 +306,29 @@ void MainFrameTest::HelpCommands() {
     QCOMPARE(m_shell->Requests.size(), 4);
     QCOMPARE(m_shell->Requests[0],
              QStringLiteral("open ") + m_dir->filePath(QStringLiteral("manual.html")));
-    const QString mail = m_shell->Requests[1];
-    QVERIFY(mail.startsWith(QStringLiteral(
-        "url mailto:?subject=Invitation from Merrowind - Ostrael&Body=Hello!%0A%0D")));
-    QVERIFY(mail.contains(QStringLiteral("Learn more by visiting%0A") + HomePageUrl() +
-                          QStringLiteral("%0A%0D")));
-    QVERIFY(mail.contains(QStringLiteral("To download it right now click here%0A") +
-                          DownloadPageUrl() + QStringLiteral("%0A%0D")));
-    QVERIFY(mail.endsWith(QStringLiteral("%0A%0D[please type your text here]%0A%0D")));
-    QVERIFY(!mail.contains(QLatin1Char('\n')));
+    // The mail address as the desktop receives it: parsed strictly, with
+    // the subject and the body intact.
+    QVERIFY(m_shell->Requests[1].startsWith(QStringLiteral("url ")));
+    const QUrl mail = ShellUrl(m_shell->Requests[1].mid(4));
+    QVERIFY2(mail.isValid(), qPrintable(mail.errorString()));
+    QCOMPARE(mail.scheme(), QStringLiteral("mailto"));
+    QVERIFY(mail.path().isEmpty());
+    const QUrlQuery query(mail);
+    QCOMPARE(query.queryItems(QUrl::FullyDecoded).size(), 2);
+    QCOMPARE(query.queryItemValue(QStringLiteral("subject"), QUrl::FullyDecoded),
+             QStringLiteral("Invitation from Merrowind - Ostrael"));
+    const QString body = query.queryItemValue(QStringLiteral("Body"), QUrl::FullyDecoded);
+    QVERIFY(body.startsWith(QStringLiteral("Hello!\n\rI have been using Ostrael, ")));
+    QVERIFY(body.contains(QStringLiteral("Learn more by visiting\n") + HomePageUrl() +
+                          QStringLiteral("\n\r")));
+    QVERIFY(body.contains(QStringLiteral("To download it right now click here\n") +
+                          DownloadPageUrl() + QStringLiteral("\n\r")));
+    QVERIFY(body.endsWith(QStringLiteral("\n\r[please type your text here]\n\r")));
+    QCOMPARE(body, InvitationMailText());
+    // Nothing a mail client could read as a second field or a line break.
+    const QString raw = m_shell->Requests[1].mid(4);
+    QVERIFY(!raw.contains(u' ') && !raw.contains(u'\n') && !raw.contains(u'['));
+    QCOMPARE(raw.count(u'&'), 1);
     QCOMPARE(m_shell->Requests[2], QStringLiteral("url ") + ProductPageUrl());
     QCOMPARE(m_shell->Requests[3], QStringLiteral("url ") + HomePageUrl());
     // F1 opens the manual as the label says.
