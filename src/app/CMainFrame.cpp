@@ -36,8 +36,9 @@ CMainFrame::CMainFrame(CConverterApp& app, QWidget* parent) : QMainWindow(parent
     m_splitter = new QSplitter(Qt::Horizontal, this);
     m_splitter->setChildrenCollapsible(false);
     m_splitter->setHandleWidth(6);
-    m_splitter->setStyleSheet(
-        QStringLiteral("QSplitter::handle { background-color: rgb(207, 234, 254); }"));
+    // The handle shows the window's background through it. No style sheet:
+    // one here would put every widget below under the style-sheet style,
+    // which draws the grid header without its font.
     m_leftView = new CLeftView(app.Settings(), m_splitter);
     m_leftView->setMinimumWidth(LeftPaneWidth);
     m_rightView = new CRightView(app.Settings(), m_splitter);

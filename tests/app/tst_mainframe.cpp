@@ -17,10 +17,12 @@
 #include "support/RecordingMessages.h"
 
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
 #include <QSignalSpy>
 #include <QSplitter>
+#include <QStyleOptionHeader>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <QUrlQuery>
@@ -36,6 +38,7 @@ private slots:
     void init();
     void cleanup();
     void TitleSizeAndPanes();
+    void GridHeaderIsBold14PxInTheWindow();
     void MenuLabels();
     void TheTwelveShortcuts();
     void AvailabilityWhenIdle();
@@ -101,6 +104,36 @@ void MainFrameTest::TitleSizeAndPanes() {
     // The form fills its pane.
     QCOMPARE(m_frame->Form()->size(), splitter->widget(0)->size());
     QCOMPARE(m_frame->palette().color(QPalette::Window), QColor(207, 234, 254));
+}
+
+// The header's font holds in the window, whatever the panes around it
+// are styled with.
+void MainFrameTest::GridHeaderIsBold14PxInTheWindow() {
+    QHeaderView* header = m_frame->Form()->Grid()->horizontalHeader();
+    QCOMPARE(header->font().pixelSize(), 14);
+    QVERIFY(header->font().bold());
+    // The drawn label of "File Name" is as wide as the bold 14 px font
+    // makes it.
+    const int column = FileList::NameColumn;
+    const QImage picture = header->grab().toImage();
+    const int left = header->sectionViewportPosition(column);
+    const int right = left + header->sectionSize(column);
+    const QColor ground = picture.pixelColor(left + 3, 2);
+    int first = right, last = left;
+    for (int x = left + 3; x < right - 3; ++x) {
+        for (int y = 1; y < picture.height() - 1; ++y) {
+            const QColor c = picture.pixelColor(x, y);
+            if (qAbs(c.lightness() - ground.lightness()) > 100) {
+                first = std::min(first, x);
+                last = std::max(last, x);
+            }
+        }
+    }
+    const int expected =
+        QFontMetrics(header->font()).boundingRect(QStringLiteral("File Name")).width();
+    QVERIFY2(
+        qAbs((last - first + 1) - expected) <= 3,
+        qPrintable(QStringLiteral("drawn %1, expected %2").arg(last - first + 1).arg(expected)));
 }
 
 void MainFrameTest::MenuLabels() {
