@@ -65,6 +65,7 @@ OptionItem::~OptionItem() = default;
 void OptionItem::SetLabel(const QString& label) {
     m_label = label;
     m_row->setText(0, label);
+    m_row->setToolTip(0, label); // the column may be too narrow for it
     m_tree.FitLabelColumn();
     if (m_tree.FocusedItem() == this)
         m_tree.RefreshDescription();
@@ -102,6 +103,8 @@ OptionListItem::OptionListItem(OptionTree& tree, int id, OptionItem* parent, QTr
     : OptionItem(tree, Kind::List, id, parent, row), m_editor(new QComboBox) {
     m_editor->setEditable(false);
     m_editor->setFocusPolicy(Qt::StrongFocus);
+    // Sized for its longest choice, also for choices added later.
+    m_editor->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     tree.m_view->setItemWidget(row, 1, m_editor);
     tree.Watch(m_editor, this);
     // Picking an entry is a commit of its own, so dependent items grey at once.
@@ -243,6 +246,9 @@ OptionTree::OptionTree(int controlId, QWidget* parent)
     m_view->setColumnCount(2);
     m_view->setHeaderHidden(true);
     m_view->header()->setStretchLastSection(true);
+    m_view->header()->setMinimumSectionSize(MinLabelWidth);
+    m_view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_view->setTextElideMode(Qt::ElideRight);
     m_view->setSelectionMode(QAbstractItemView::SingleSelection);
     m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_view->setRootIsDecorated(true);
@@ -369,8 +375,25 @@ void OptionTree::FitLabelColumn() {
         widest = std::max(widest,
                           depth * m_view->indentation() + metrics.horizontalAdvance(item->Label()));
     }
-    if (widest > 0)
-        m_view->setColumnWidth(0, widest + 12);
+    if (widest <= 0)
+        return;
+    // A narrow pane shortens the labels (their tool tips and the description
+    // pane still tell them), never the values: each list shows its longest
+    // choice and each spinner its field and buttons.
+    int valueWidth = MinValueWidth;
+    for (const auto& item : m_items) {
+        if (item->ItemKind() == OptionItem::Kind::List) {
+            valueWidth = std::max(
+                valueWidth, static_cast<const OptionListItem&>(*item).Editor()->sizeHint().width());
+        } else if (item->ItemKind() == OptionItem::Kind::Spinner) {
+            const auto& spinner = static_cast<const OptionSpinnerItem&>(*item);
+            valueWidth = std::max(valueWidth, spinner.Editor()->fontMetrics().horizontalAdvance(
+                                                  QStringLiteral("00000")) +
+                                                  2 * spinner.UpButton()->width() + 12);
+        }
+    }
+    const int room = m_view->viewport()->width() - valueWidth;
+    m_view->setColumnWidth(0, std::max(MinLabelWidth, std::min(widest + 12, room)));
 }
 
 void OptionTree::ActivateRow(QTreeWidgetItem* row) {
@@ -408,6 +431,8 @@ bool OptionTree::eventFilter(QObject* watched, QEvent* event) {
         return QWidget::eventFilter(watched, event);
 
     if (watched == m_view->viewport()) {
+        if (event->type() == QEvent::Resize)
+            FitLabelColumn();
         // A click on empty space leaves no item focused.
         if (event->type() == QEvent::MouseButtonPress) {
             const auto* mouse = static_cast<QMouseEvent*>(event);

@@ -80,8 +80,8 @@ void FileList::SetUpGrid() {
     header->setSectionResizeMode(QHeaderView::Interactive);
     header->setStretchLastSection(false);
     header->setMinimumSectionSize(8);
-    for (int column = 0; column < ColumnCount; ++column)
-        m_grid->setColumnWidth(column, DefaultWidths[column]);
+    m_grid->FitColumns(std::vector<int>(std::begin(DefaultWidths), std::end(DefaultWidths)),
+                       NameColumn);
 
     m_grid->verticalHeader()->setDefaultSectionSize(RowHeight);
     m_grid->verticalHeader()->setMinimumSectionSize(RowHeight);
@@ -153,6 +153,8 @@ void FileList::ImportFile(const QString& path) {
         return;
     m_paths.append(path);
     AddFileRow(path);
+    // The new row is the one the user wants to see.
+    m_grid->scrollToBottom();
     emit RowsChanged();
 }
 

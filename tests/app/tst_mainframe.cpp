@@ -13,17 +13,23 @@
 #include "controls/CheckBoxGrid.h"
 #include "controls/HyperlinkLabel.h"
 #include "controls/IconButton.h"
+#include "controls/OptionTree.h"
 #include "filelist/FileList.h"
 #include "support/RecordingMessages.h"
 
+#include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QStyleOptionHeader>
 #include <QTemporaryDir>
+#include <QToolButton>
+#include <QTreeWidget>
 #include <QUrl>
 #include <QUrlQuery>
 #include <QtTest>
@@ -39,6 +45,7 @@ private slots:
     void cleanup();
     void TitleSizeAndPanes();
     void GridHeaderIsBold14PxInTheWindow();
+    void UsableAtTheMinimumSize();
     void MenuLabels();
     void TheTwelveShortcuts();
     void AvailabilityWhenIdle();
@@ -134,6 +141,70 @@ void MainFrameTest::GridHeaderIsBold14PxInTheWindow() {
     QVERIFY2(
         qAbs((last - first + 1) - expected) <= 3,
         qPrintable(QStringLiteral("drawn %1, expected %2").arg(last - first + 1).arg(expected)));
+}
+
+// At 880 x 565 the values of the options panel and the grid's columns are
+// all in view, and the rows just added are shown.
+void MainFrameTest::UsableAtTheMinimumSize() {
+    m_frame->resize(880, 565);
+    QTRY_COMPARE(m_frame->size(), QSize(880, 565));
+    CheckBoxGrid* grid = m_frame->Form()->Grid();
+    FileList& files = m_frame->Form()->Files();
+    for (int i = 1; i <= 100; ++i) {
+        const QString path = m_dir->filePath(QStringLiteral("document-%1.pdf").arg(i));
+        QFile(path).open(QIODevice::WriteOnly);
+        files.ImportFile(path);
+        if (i == 1 || i == 30 || i == 100) {
+            QCoreApplication::processEvents();
+            // The new row is in view, and so is every column.
+            const QRect last = grid->visualItemRect(grid->item(i - 1, FileList::NameColumn));
+            QVERIFY2(grid->viewport()->rect().contains(last), qPrintable(QString::number(i)));
+            QVERIFY(!grid->horizontalScrollBar()->isVisible());
+            const int lastColumn = FileList::ColumnCount - 1;
+            QVERIFY(grid->columnViewportPosition(lastColumn) + grid->columnWidth(lastColumn) <=
+                    grid->viewport()->width());
+            for (int column = 0; column < FileList::ColumnCount; ++column)
+                QVERIFY(grid->columnWidth(column) >= CheckBoxGrid::MinFittedWidth);
+        }
+    }
+    QVERIFY(grid->verticalScrollBar()->isVisible());
+    // The scroll bar took the room: the file names gave way.
+    QVERIFY(grid->columnWidth(FileList::NameColumn) <
+            FileList::DefaultWidths[FileList::NameColumn]);
+    for (int column = 0; column < FileList::ColumnCount; ++column) {
+        if (column != FileList::NameColumn)
+            QCOMPARE(grid->columnWidth(column), FileList::DefaultWidths[column]);
+    }
+
+    // Every editor of the options panel, spinner buttons included, lies
+    // inside the panel, and each list is as wide as its longest choice.
+    OptionTree* tree = m_frame->RightView()->Tree();
+    QTreeWidget* view = tree->findChild<QTreeWidget*>();
+    QVERIFY(view);
+    QVERIFY(!view->horizontalScrollBar()->isVisible());
+    const QRect inside = view->viewport()->rect();
+    int checked = 0;
+    for (int id = 1; id <= tree->ItemCount(); ++id) {
+        QList<QWidget*> parts;
+        OptionItem* item = tree->FindItem(id);
+        if (item->ItemKind() == OptionItem::Kind::List) {
+            QComboBox* box = static_cast<OptionListItem*>(item)->Editor();
+            QVERIFY(box->width() >= box->sizeHint().width());
+            parts << box;
+        } else if (item->ItemKind() == OptionItem::Kind::Spinner) {
+            auto* spinner = static_cast<OptionSpinnerItem*>(item);
+            parts << spinner->Editor() << spinner->UpButton() << spinner->DownButton();
+        } else if (item->ItemKind() == OptionItem::Kind::Folder) {
+            parts << static_cast<OptionFolderItem*>(item)->Field();
+        }
+        for (QWidget* part : parts) {
+            const QRect placed(part->mapTo(view->viewport(), QPoint(0, 0)), part->size());
+            QVERIFY2(inside.contains(placed), qPrintable(item->Label()));
+            QVERIFY(part->width() > 0);
+            ++checked;
+        }
+    }
+    QCOMPARE(checked, 14); // four lists, three spinners, one folder
 }
 
 void MainFrameTest::MenuLabels() {
