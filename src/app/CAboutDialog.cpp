@@ -4,6 +4,7 @@
 #include "app/AppResources.h"
 #include "app/DesktopShell.h"
 #include "controls/HyperlinkLabel.h"
+#include "controls/ThemeColours.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -16,9 +17,7 @@ CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent) {
     EnsureAppResources();
     setWindowTitle(QStringLiteral("About Ostrael"));
     setAutoFillBackground(true);
-    QPalette colours = palette();
-    colours.setColor(QPalette::Window, QColor(207, 234, 254));
-    setPalette(colours);
+    setPalette(talvore::WithWindowBackground(palette()));
 
     auto* picture = new QLabel(this);
     picture->setPixmap(QIcon(QStringLiteral(":/images/about.svg")).pixmap(QSize(400, 120)));

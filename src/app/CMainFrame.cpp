@@ -9,6 +9,7 @@
 #include "app/CommandTable.h"
 #include "app/DesktopShell.h"
 #include "app/MainForm.h"
+#include "controls/ThemeColours.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -20,16 +21,13 @@
 using namespace talvore;
 
 namespace {
-const QColor BackgroundColour(207, 234, 254);
 constexpr int LeftPaneWidth = 640;
 } // namespace
 
 CMainFrame::CMainFrame(CConverterApp& app, QWidget* parent) : QMainWindow(parent), m_app(app) {
     EnsureAppResources();
     setObjectName(QStringLiteral("MainFrame"));
-    QPalette colours = palette();
-    colours.setColor(QPalette::Window, BackgroundColour);
-    setPalette(colours);
+    setPalette(WithWindowBackground(palette()));
     setAutoFillBackground(true);
     setWindowIcon(QIcon(QStringLiteral(":/icons/talvore.svg")));
 

@@ -1,6 +1,7 @@
 #include "app/CRightView.h"
 
 #include "controls/OptionTree.h"
+#include "controls/ThemeColours.h"
 #include "convert/OutputFormats.h"
 
 #include <QColor>
@@ -8,8 +9,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-const QColor BackgroundColour(207, 234, 254);
 
 // Browse flags of the folder item: file-system directories and ancestors
 // only, resizable dialog.
@@ -42,7 +41,7 @@ bool CRightView::BuildOptionTree() {
 
     auto* general = m_tree->InsertCategory(nullptr, QStringLiteral("Output General Options"),
                                            QStringLiteral("General output options."));
-    general->SetColours(BackgroundColour, Qt::black);
+    general->SetColours(talvore::CategoryBackground(palette()), talvore::CategoryText(palette()));
 
     auto* pageRange = m_tree->InsertList(general, QStringLiteral("Page Range"),
                                          QStringLiteral("Output page range."));
@@ -71,7 +70,7 @@ bool CRightView::BuildOptionTree() {
 
     auto* output = m_tree->InsertCategory(nullptr, QStringLiteral("Output Options"),
                                           QStringLiteral("Output options."));
-    output->SetColours(BackgroundColour, Qt::black);
+    output->SetColours(talvore::CategoryBackground(palette()), talvore::CategoryText(palette()));
 
     auto* folder = m_tree->InsertFolder(
         output, QStringLiteral("Output Directory"),

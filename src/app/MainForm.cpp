@@ -9,6 +9,7 @@
 #include "controls/CaptionProgressBar.h"
 #include "controls/CheckBoxGrid.h"
 #include "controls/IconButton.h"
+#include "controls/ThemeColours.h"
 #include "convert/ExtractionJob.h"
 #include "convert/PathParts.h"
 #include "filelist/FileList.h"
@@ -35,7 +36,6 @@ using namespace talvore;
 
 namespace {
 
-const QColor BackgroundColour(207, 234, 254);
 const QString WaitingCaption = QStringLiteral("Waiting for converting.");
 const QString StoppedCaption = QStringLiteral("Convert stopped.");
 const QString ClosingCaption = QStringLiteral("Convert stopped. Finishing the current page...");
@@ -60,9 +60,7 @@ MainForm::MainForm(ConversionSettings& settings, QWidget* parent)
     EnsureAppResources();
     setObjectName(QStringLiteral("MainForm"));
     setAutoFillBackground(true);
-    QPalette colours = palette();
-    colours.setColor(QPalette::Window, BackgroundColour);
-    setPalette(colours);
+    setPalette(WithWindowBackground(palette()));
     setAcceptDrops(true);
 
     m_grid = new CheckBoxGrid(this);

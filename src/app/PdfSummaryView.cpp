@@ -2,6 +2,7 @@
 
 #include "app/CRightView.h"
 #include "controls/MessageBoxes.h"
+#include "controls/ThemeColours.h"
 #include "pdfinfo/PdfSummary.h"
 
 #include <QColor>
@@ -15,10 +16,11 @@ namespace {
 
 // The control's default format with only the attributes in the piece's
 // mask set.
-QTextCharFormat FormatOf(const talvore::SummaryPiece& piece) {
+QTextCharFormat FormatOf(const talvore::SummaryPiece& piece, const QPalette& palette) {
     QTextCharFormat format;
     if (piece.Mask & talvore::SummaryMaskColour)
-        format.setForeground(QColor(piece.Colour.Red, piece.Colour.Green, piece.Colour.Blue));
+        format.setForeground(talvore::TextOnBase(
+            QColor(piece.Colour.Red, piece.Colour.Green, piece.Colour.Blue), palette));
     if (piece.Mask & talvore::SummaryMaskBold)
         format.setFontWeight(piece.Bold ? QFont::Bold : QFont::Normal);
     if (piece.Mask & talvore::SummaryMaskUnderline)
@@ -40,14 +42,14 @@ void ShowPdfSummary(QTextEdit* box, const QString& path, CRightView* panel) {
     for (const talvore::SummaryPiece& piece : summary.Pieces)
         cursor.insertText(
             QString::fromUtf8(piece.Text.data(), static_cast<qsizetype>(piece.Text.size())),
-            FormatOf(piece));
+            FormatOf(piece, box->palette()));
     box->moveCursor(QTextCursor::Start);
 
     if (summary.NeedsPassword) {
         // No box: the user is about to type the password into the row.
         cursor.movePosition(QTextCursor::End);
         QTextCharFormat warning;
-        warning.setForeground(QColor(192, 0, 0));
+        warning.setForeground(talvore::TextOnBase(QColor(192, 0, 0), box->palette()));
         warning.setFontWeight(QFont::Bold);
         cursor.insertText(QCoreApplication::translate("PdfSummaryView",
                                                       "\tThis file needs its user password: type "

@@ -2,6 +2,7 @@
 
 #include "controls/CheckBoxGrid.h"
 #include "controls/MessageBoxes.h"
+#include "controls/ThemeColours.h"
 #include "convert/FolderScan.h"
 #include "convert/PathParts.h"
 #include "filelist/FolderChooserDialog.h"
@@ -91,7 +92,7 @@ void FileList::SetUpGrid() {
     m_grid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
                             QAbstractItemView::EditKeyPressed);
     QPalette colours = m_grid->palette();
-    colours.setColor(QPalette::Base, Qt::white);
+    colours.setColor(QPalette::Base, talvore::GridBase(colours));
     m_grid->setPalette(colours);
     emit RowsChanged();
 }
