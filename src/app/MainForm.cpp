@@ -38,6 +38,7 @@ namespace {
 
 const QString WaitingCaption = QStringLiteral("Waiting for converting.");
 const QString StoppedCaption = QStringLiteral("Convert stopped.");
+const QString ShowPasswordsText = QStringLiteral("Show Passwords");
 const QString ClosingCaption = QStringLiteral("Convert stopped. Finishing the current page...");
 
 IconButton* MakeButton(int id, const char* icon, QWidget* parent) {
@@ -441,6 +442,12 @@ std::unique_ptr<QMenu> MainForm::BuildContextMenu(const QPoint& globalPos, bool 
         action->setData(id);
         action->setEnabled(IsCommandEnabled(id));
     }
+    menu->addSeparator();
+    QAction* reveal = menu->addAction(ShowPasswordsText);
+    reveal->setCheckable(true);
+    reveal->setChecked(m_files->PasswordsShown());
+    connect(reveal, &QAction::toggled, this,
+            [this](bool shown) { m_files->SetPasswordsShown(shown); });
     return menu;
 }
 
@@ -454,7 +461,8 @@ void MainForm::contextMenuEvent(QContextMenuEvent* event) {
     // The menu's right edge at the pointer.
     const QPoint at = event->globalPos() - QPoint(menu->sizeHint().width(), 0);
     QAction* chosen = menu->exec(at);
-    if (chosen)
+    // "Show Passwords" acts through its toggle and has no command id.
+    if (chosen && chosen->data().isValid())
         RunCommandIfEnabled(chosen->data().toInt());
 }
 

@@ -2,6 +2,7 @@
 
 #include "controls/CheckBoxGrid.h"
 #include "controls/MessageBoxes.h"
+#include "controls/PasswordDelegate.h"
 #include "controls/ThemeColours.h"
 #include "convert/FolderScan.h"
 #include "convert/PathParts.h"
@@ -58,7 +59,8 @@ QString FileSizeText(uint64_t bytes) {
 }
 
 FileList::FileList(CheckBoxGrid* grid, QWidget* dialogParent, QObject* parent)
-    : QObject(parent), m_grid(grid), m_dialogParent(dialogParent), m_openDialog(RunOpenDialog),
+    : QObject(parent), m_grid(grid), m_passwords(new PasswordDelegate(this)),
+      m_dialogParent(dialogParent), m_openDialog(RunOpenDialog),
       m_folderDialog([](QWidget* owner) { return FolderChooserDialog::ChooseFolder(owner); }) {}
 
 void FileList::SetUpGrid() {
@@ -84,6 +86,8 @@ void FileList::SetUpGrid() {
     m_grid->FitColumns(std::vector<int>(std::begin(DefaultWidths), std::end(DefaultWidths)),
                        NameColumn);
 
+    m_grid->setItemDelegateForColumn(OwnerColumn, m_passwords);
+    m_grid->setItemDelegateForColumn(UserColumn, m_passwords);
     m_grid->verticalHeader()->setDefaultSectionSize(RowHeight);
     m_grid->verticalHeader()->setMinimumSectionSize(RowHeight);
     m_grid->setShowGrid(true);
@@ -277,6 +281,15 @@ void FileList::SelectAll() {
 void FileList::ClearAll() {
     for (int row = 1; row <= FileCount(); ++row)
         m_grid->SetChecked(row, TickColumn, false);
+}
+
+bool FileList::PasswordsShown() const {
+    return m_passwords->IsRevealed();
+}
+
+void FileList::SetPasswordsShown(bool shown) {
+    m_passwords->SetRevealed(shown);
+    m_grid->viewport()->update();
 }
 
 void FileList::InvertSelect() {

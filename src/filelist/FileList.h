@@ -17,6 +17,7 @@
 #include <vector>
 
 class CheckBoxGrid;
+class PasswordDelegate;
 class QWidget;
 
 // "1,234 KB": bytes div 1024, digits grouped by three.
@@ -71,6 +72,10 @@ public:
     void ClearAll();
     void InvertSelect();
 
+    // Password cells show dots unless shown ("Show Passwords").
+    bool PasswordsShown() const;
+    void SetPasswordsShown(bool shown);
+
 signals:
     // Open File or Import Directory confirmed: the progress display resets.
     void ProgressResetRequested();
@@ -79,6 +84,7 @@ signals:
 
 private:
     CheckBoxGrid* m_grid;
+    PasswordDelegate* m_passwords;
     QWidget* m_dialogParent;
     QStringList m_paths;
     OpenDialog m_openDialog;
