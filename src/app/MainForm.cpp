@@ -45,6 +45,8 @@ IconButton* MakeButton(int id, const char* icon, QWidget* parent) {
     auto* button = new IconButton(id, parent);
     button->SetIcon(QIcon(QString::fromLatin1(icon)));
     button->setToolTip(ButtonToolTip(*FindFormCommand(id)));
+    // The picture alone names nothing to a screen reader.
+    button->setAccessibleName(QString::fromLatin1(FindFormCommand(id)->ButtonTip));
     return button;
 }
 
@@ -101,6 +103,8 @@ MainForm::MainForm(ConversionSettings& settings, QWidget* parent)
     m_totalLabel = new QLabel(QStringLiteral("Total"), this);
     m_currentBar = new CaptionProgressBar(this);
     m_totalBar = new CaptionProgressBar(this);
+    m_currentBar->setAccessibleName(m_currentLabel->text());
+    m_totalBar->setAccessibleName(m_totalLabel->text());
     // The bars and their labels are 12 pixels high: a font that fits them.
     QFont small = font();
     small.setPixelSize(10);

@@ -66,6 +66,26 @@ void OptionItem::SetLabel(const QString& label) {
     m_label = label;
     m_row->setText(0, label);
     m_row->setToolTip(0, label); // the column may be too narrow for it
+    // The value's widgets carry the label for assistive technology.
+    const QString stepUp = OptionTree::tr("%1: step up");
+    const QString stepDown = OptionTree::tr("%1: step down");
+    switch (m_kind) {
+    case Kind::List:
+        static_cast<OptionListItem*>(this)->Editor()->setAccessibleName(label);
+        break;
+    case Kind::Spinner: {
+        auto* spinner = static_cast<OptionSpinnerItem*>(this);
+        spinner->Editor()->setAccessibleName(label);
+        spinner->UpButton()->setAccessibleName(stepUp.arg(label));
+        spinner->DownButton()->setAccessibleName(stepDown.arg(label));
+        break;
+    }
+    case Kind::Folder:
+        static_cast<OptionFolderItem*>(this)->Field()->setAccessibleName(label);
+        break;
+    case Kind::Category:
+        break;
+    }
     m_tree.FitLabelColumn();
     if (m_tree.FocusedItem() == this)
         m_tree.RefreshDescription();
@@ -207,7 +227,8 @@ OptionFolderItem::OptionFolderItem(OptionTree& tree, int id, OptionItem* parent,
     m_field->setPlaceholderText(QStringLiteral("(each PDF's own folder)"));
     QAction* browse = m_field->addAction(tree.style()->standardIcon(QStyle::SP_DirOpenIcon),
                                          QLineEdit::TrailingPosition);
-    browse->setToolTip(QStringLiteral("Choose a folder"));
+    browse->setText(OptionTree::tr("Choose a folder"));
+    browse->setToolTip(browse->text());
     QObject::connect(browse, &QAction::triggered, &tree, [this] { Browse(); });
     tree.m_view->setItemWidget(row, 1, m_field);
     tree.Watch(m_field, this);

@@ -17,6 +17,7 @@
 #include "filelist/FileList.h"
 #include "support/RecordingMessages.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -46,6 +47,7 @@ private slots:
     void TitleSizeAndPanes();
     void GridHeaderIsBold14PxInTheWindow();
     void UsableAtTheMinimumSize();
+    void IconButtonsAndBarsHaveAccessibleNames();
     void MenuLabels();
     void TheTwelveShortcuts();
     void AvailabilityWhenIdle();
@@ -205,6 +207,40 @@ void MainFrameTest::UsableAtTheMinimumSize() {
         }
     }
     QCOMPARE(checked, 14); // four lists, three spinners, one folder
+}
+
+// Every button that shows only a picture, and each progress bar, has a
+// name for assistive technology; the bars also tell their caption.
+void MainFrameTest::IconButtonsAndBarsHaveAccessibleNames() {
+    QStringList names;
+    int buttons = 0;
+    for (QToolButton* button : m_frame->findChildren<QToolButton*>()) {
+        // Qt's own (the menu bar's overflow arrow) are Qt's to name.
+        if (button->objectName().startsWith(QLatin1String("qt_")))
+            continue;
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(button);
+        QVERIFY(accessible);
+        const QString name = accessible->text(QAccessible::Name);
+        QVERIFY2(!name.isEmpty(), qPrintable(button->objectName() + button->toolTip()));
+        names << name;
+        ++buttons;
+    }
+    // Six form buttons, two per spinner, the folder's browse button.
+    QCOMPARE(buttons, 6 + 3 * 2 + 1);
+    QVERIFY(names.contains(QStringLiteral("Remove Current Selected Item")));
+    QVERIFY(names.contains(QStringLiteral("End Page: step up")));
+    QVERIFY(names.contains(QStringLiteral("Choose a folder")));
+
+    MainForm* form = m_frame->Form();
+    const std::pair<CaptionProgressBar*, const char*> bars[] = {{form->CurrentBar(), "Current"},
+                                                                {form->TotalBar(), "Total"}};
+    for (const auto& [bar, name] : bars) {
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(bar);
+        QVERIFY(accessible);
+        QCOMPARE(accessible->text(QAccessible::Name), QString::fromLatin1(name));
+        QCOMPARE(accessible->text(QAccessible::Description),
+                 QStringLiteral("Waiting for converting."));
+    }
 }
 
 void MainFrameTest::MenuLabels() {
