@@ -195,8 +195,11 @@ void FileList::ScanFolder(const QString& folder) {
 
 void FileList::DropFiles(const QStringList& paths) {
     for (const QString& path : paths) {
-        if (QFileInfo(path).isDir())
+        // A dropped folder adds its tree's PDFs as Import Directory does.
+        if (QFileInfo(path).isDir()) {
+            ScanFolder(path);
             continue;
+        }
         if (path.right(3).toLower() == QStringLiteral("pdf"))
             ImportFile(path);
     }

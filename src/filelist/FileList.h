@@ -2,8 +2,8 @@
 // grid rows, always changed together, so data row r belongs to path r - 1.
 // No path is listed twice (exact, case-sensitive comparison). It fills the
 // list three ways (open dialog, folder scan, drop), each with its own rule
-// for what counts as a PDF, and offers the row commands: remove, tick,
-// untick, invert. GUI thread only; a run takes its entries at its start.
+// for what counts as a PDF (a dropped folder is scanned), and offers the row commands: remove,
+// tick, untick, invert. GUI thread only; a run takes its entries at its start.
 #pragma once
 
 #include "convert/ConversionRun.h"
