@@ -15,7 +15,7 @@
 
 CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent) {
     EnsureAppResources();
-    setWindowTitle(QStringLiteral("About Ostrael"));
+    setWindowTitle(tr("About Ostrael"));
     setAutoFillBackground(true);
     setPalette(talvore::WithWindowBackground(palette()));
 
@@ -35,9 +35,9 @@ CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent) {
     m_website = new HyperlinkLabel(talvore::WebDomain(), group);
     m_support = new HyperlinkLabel(talvore::SupportAddress(), group);
     auto* links = new QGridLayout(group);
-    links->addWidget(new QLabel(QStringLiteral("Website:"), group), 0, 0);
+    links->addWidget(new QLabel(tr("Website:"), group), 0, 0);
     links->addWidget(m_website, 0, 1);
-    links->addWidget(new QLabel(QStringLiteral("Support:"), group), 1, 0);
+    links->addWidget(new QLabel(tr("Support:"), group), 1, 0);
     links->addWidget(m_support, 1, 1);
     links->setColumnStretch(1, 1);
     connect(m_website, &HyperlinkLabel::Clicked, this,

@@ -96,14 +96,14 @@ void CMainFrame::BuildMenus() {
         addAction(action);
     };
 
-    QMenu* file = bar->addMenu(QStringLiteral("&File"));
+    QMenu* file = bar->addMenu(tr("&File"));
     addForm(file, IdOpenFile);
     addForm(file, IdImportDirectory);
     file->addSeparator();
-    connect(AddCommand(file, IdExit, QStringLiteral("E&xit\tAlt+F4")), &QAction::triggered, this,
+    connect(AddCommand(file, IdExit, tr("E&xit\tAlt+F4")), &QAction::triggered, this,
             &QWidget::close);
 
-    QMenu* edit = bar->addMenu(QStringLiteral("&Edit"));
+    QMenu* edit = bar->addMenu(tr("&Edit"));
     addForm(edit, IdOpenFileDirectory);
     addForm(edit, IdOpenWithApp);
     edit->addSeparator();
@@ -118,26 +118,25 @@ void CMainFrame::BuildMenus() {
     addForm(edit, IdStartConvert);
     addForm(edit, IdStopConvert);
 
-    QMenu* help = bar->addMenu(QStringLiteral("&Help"));
+    QMenu* help = bar->addMenu(tr("&Help"));
     QAction* manual =
-        AddCommand(help, IdManual, QStringLiteral("&Manual\t") + KeyText(CommandKey(IdManual)));
+        AddCommand(help, IdManual, tr("&Manual") + u'\t' + KeyText(CommandKey(IdManual)));
     manual->setShortcut(QKeySequence(CommandKey(IdManual)));
     manual->setShortcutContext(Qt::WindowShortcut);
     addAction(manual);
     connect(manual, &QAction::triggered, this, &CMainFrame::OpenManual);
-    connect(AddCommand(help, IdTipOfTheDay, QStringLiteral("&Show Tip of the Day...")),
-            &QAction::triggered, this, &CMainFrame::ShowTipOfTheDay);
+    connect(AddCommand(help, IdTipOfTheDay, tr("&Show Tip of the Day...")), &QAction::triggered,
+            this, &CMainFrame::ShowTipOfTheDay);
     help->addSeparator();
-    connect(AddCommand(help, IdTellFriend, QStringLiteral("&Tell to Friend via E-mail...")),
+    connect(AddCommand(help, IdTellFriend, tr("&Tell to Friend via E-mail...")),
             &QAction::triggered, this, &CMainFrame::TellFriend);
-    connect(AddCommand(help, IdCheckNewVersion, QStringLiteral("&Check New Version...")),
-            &QAction::triggered, this, &CMainFrame::CheckNewVersion);
-    connect(AddCommand(help, IdVisitWebSite,
-                       QStringLiteral("&Visit ") + WebDomain() + QStringLiteral("...")),
+    connect(AddCommand(help, IdCheckNewVersion, tr("&Check New Version...")), &QAction::triggered,
+            this, &CMainFrame::CheckNewVersion);
+    connect(AddCommand(help, IdVisitWebSite, tr("&Visit %1...").arg(WebDomain())),
             &QAction::triggered, this, &CMainFrame::VisitWebSite);
     help->addSeparator();
-    connect(AddCommand(help, IdAbout, QStringLiteral("&About Ostrael...")), &QAction::triggered,
-            this, [this] { m_app.ShowAboutBox(this); });
+    connect(AddCommand(help, IdAbout, tr("&About Ostrael...")), &QAction::triggered, this,
+            [this] { m_app.ShowAboutBox(this); });
 
     for (QMenu* menu : {file, edit, help})
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);

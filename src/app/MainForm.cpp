@@ -36,17 +36,26 @@ using namespace talvore;
 
 namespace {
 
-const QString WaitingCaption = QStringLiteral("Waiting for converting.");
-const QString StoppedCaption = QStringLiteral("Convert stopped.");
-const QString ShowPasswordsText = QStringLiteral("Show Passwords");
-const QString ClosingCaption = QStringLiteral("Convert stopped. Finishing the current page...");
+// Functions, not constants: the translation is loaded after static start-up.
+QString WaitingCaption() {
+    return MainForm::tr("Waiting for converting.");
+}
+QString StoppedCaption() {
+    return MainForm::tr("Convert stopped.");
+}
+QString ShowPasswordsText() {
+    return MainForm::tr("Show Passwords");
+}
+QString ClosingCaption() {
+    return MainForm::tr("Convert stopped. Finishing the current page...");
+}
 
 IconButton* MakeButton(int id, const char* icon, QWidget* parent) {
     auto* button = new IconButton(id, parent);
     button->SetIcon(QIcon(QString::fromLatin1(icon)));
     button->setToolTip(ButtonToolTip(*FindFormCommand(id)));
     // The picture alone names nothing to a screen reader.
-    button->setAccessibleName(QString::fromLatin1(FindFormCommand(id)->ButtonTip));
+    button->setAccessibleName(ButtonName(*FindFormCommand(id)));
     return button;
 }
 
@@ -99,8 +108,8 @@ MainForm::MainForm(ConversionSettings& settings, QWidget* parent)
     m_info->setAcceptDrops(false);
     m_info->viewport()->setAcceptDrops(false);
 
-    m_currentLabel = new QLabel(QStringLiteral("Current"), this);
-    m_totalLabel = new QLabel(QStringLiteral("Total"), this);
+    m_currentLabel = new QLabel(tr("Current"), this);
+    m_totalLabel = new QLabel(tr("Total"), this);
     m_currentBar = new CaptionProgressBar(this);
     m_totalBar = new CaptionProgressBar(this);
     m_currentBar->setAccessibleName(m_currentLabel->text());
@@ -111,12 +120,12 @@ MainForm::MainForm(ConversionSettings& settings, QWidget* parent)
     for (QWidget* widget :
          std::initializer_list<QWidget*>{m_currentLabel, m_totalLabel, m_currentBar, m_totalBar})
         widget->setFont(small);
-    m_currentBar->SetCaption(WaitingCaption);
-    m_totalBar->SetCaption(WaitingCaption);
+    m_currentBar->SetCaption(WaitingCaption());
+    m_totalBar->SetCaption(WaitingCaption());
 
     m_files = new FileList(m_grid, this, this);
     connect(m_files, &FileList::ProgressResetRequested, this,
-            [this] { ResetProgress(WaitingCaption); });
+            [this] { ResetProgress(WaitingCaption()); });
     connect(m_files, &FileList::RowsChanged, this, &MainForm::AvailabilityChanged);
     connect(m_grid, &CheckBoxGrid::CellClicked, this, &MainForm::OnGridClicked);
     m_files->SetUpGrid();
@@ -321,7 +330,7 @@ void MainForm::StartConvert() {
 }
 
 void MainForm::StopConvert() {
-    ResetProgress(StoppedCaption);
+    ResetProgress(StoppedCaption());
     m_stopShown = true;
     if (m_stop)
         m_stop->Set();
@@ -332,7 +341,7 @@ void MainForm::StopConvert() {
 }
 
 void MainForm::ShowClosingCaption() {
-    m_currentBar->SetCaption(ClosingCaption);
+    m_currentBar->SetCaption(ClosingCaption());
 }
 
 void MainForm::OnRunEnded() {
@@ -447,7 +456,7 @@ std::unique_ptr<QMenu> MainForm::BuildContextMenu(const QPoint& globalPos, bool 
         action->setEnabled(IsCommandEnabled(id));
     }
     menu->addSeparator();
-    QAction* reveal = menu->addAction(ShowPasswordsText);
+    QAction* reveal = menu->addAction(ShowPasswordsText());
     reveal->setCheckable(true);
     reveal->setChecked(m_files->PasswordsShown());
     connect(reveal, &QAction::toggled, this,

@@ -224,7 +224,7 @@ OptionFolderItem::OptionFolderItem(OptionTree& tree, int id, OptionItem* parent,
                                    QTreeWidgetItem* row)
     : OptionItem(tree, Kind::Folder, id, parent, row), m_field(new QLineEdit) {
     m_field->setReadOnly(true);
-    m_field->setPlaceholderText(QStringLiteral("(each PDF's own folder)"));
+    m_field->setPlaceholderText(OptionTree::tr("(each PDF's own folder)"));
     QAction* browse = m_field->addAction(tree.style()->standardIcon(QStyle::SP_DirOpenIcon),
                                          QLineEdit::TrailingPosition);
     browse->setText(OptionTree::tr("Choose a folder"));

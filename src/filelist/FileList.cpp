@@ -22,7 +22,12 @@ const int FileList::DefaultWidths[FileList::ColumnCount] = {25, 144, 100, 154, 1
 namespace {
 
 const char* const HeaderTexts[FileList::ColumnCount] = {
-    "", "File Name", "File Size", "Creation Date", "Owner Password", "User Password"};
+    "",
+    QT_TRANSLATE_NOOP("FileList", "File Name"),
+    QT_TRANSLATE_NOOP("FileList", "File Size"),
+    QT_TRANSLATE_NOOP("FileList", "Creation Date"),
+    QT_TRANSLATE_NOOP("FileList", "Owner Password"),
+    QT_TRANSLATE_NOOP("FileList", "User Password")};
 
 constexpr Qt::Alignment LeftCell = Qt::AlignLeft | Qt::AlignVCenter;
 constexpr Qt::Alignment RightCell = Qt::AlignRight | Qt::AlignVCenter;
@@ -40,7 +45,7 @@ QString DateText(const std::tm& local) {
 
 QStringList RunOpenDialog(QWidget* parent) {
     return QFileDialog::getOpenFileNames(parent, QString(), QString(),
-                                         QStringLiteral("PDF Files (*.pdf)"), nullptr,
+                                         FileList::tr("PDF Files (*.pdf)"), nullptr,
                                          QFileDialog::DontResolveSymlinks);
 }
 
@@ -69,7 +74,7 @@ void FileList::SetUpGrid() {
     m_grid->setColumnCount(ColumnCount);
     QStringList headers;
     for (const char* text : HeaderTexts)
-        headers << QString::fromLatin1(text);
+        headers << (*text ? tr(text) : QString());
     m_grid->setHorizontalHeaderLabels(headers);
 
     QHeaderView* header = m_grid->horizontalHeader();
@@ -104,8 +109,7 @@ void FileList::SetUpGrid() {
 bool FileList::IsAlreadyImported(const QString& path) const {
     for (const QString& listed : m_paths) {
         if (listed == path) {
-            talvore::ShowMessage(m_dialogParent, QStringLiteral("File: ") + path +
-                                                     QStringLiteral(" have been imported!"));
+            talvore::ShowMessage(m_dialogParent, tr("File: %1 have been imported!").arg(path));
             return true;
         }
     }
@@ -150,8 +154,7 @@ void FileList::ImportFile(const QString& path) {
     // Longer paths cannot be opened on this platform; say so instead of
     // listing a file the run would fail on.
     if (QFile::encodeName(path).size() >= PATH_MAX) {
-        talvore::ShowMessage(m_dialogParent, QStringLiteral("File: ") + path +
-                                                 QStringLiteral(" has too long a path!"));
+        talvore::ShowMessage(m_dialogParent, tr("File: %1 has too long a path!").arg(path));
         return;
     }
     if (IsAlreadyImported(path))
