@@ -31,9 +31,11 @@ inline QString SupportAddress() {
     return QStringLiteral("support@talvore.example");
 }
 
-// The "mailto:" address of the invitation e-mail: no recipient, the fixed
-// subject and a body already escaped for a URL (line breaks "%0A%0D", the
-// one before a web address "%0A").
+// The invitation e-mail: its subject, its body (lines end with LF CR) and
+// the "mailto:" address that carries both, without a recipient and
+// percent-encoded.
+QString InvitationMailSubject();
+QString InvitationMailText();
 QString InvitationMailUrl();
 
 } // namespace talvore

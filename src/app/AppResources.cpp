@@ -4,6 +4,7 @@
 
 static void InitialiseTalvoreResources() {
     Q_INIT_RESOURCE(talvore);
+    Q_INIT_RESOURCE(talvore_i18n);
 }
 
 void EnsureAppResources() {

@@ -4,6 +4,7 @@
 #include "app/AppResources.h"
 #include "app/DesktopShell.h"
 #include "controls/HyperlinkLabel.h"
+#include "controls/ThemeColours.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -14,11 +15,9 @@
 
 CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent) {
     EnsureAppResources();
-    setWindowTitle(QStringLiteral("About Ostrael"));
+    setWindowTitle(tr("About Ostrael"));
     setAutoFillBackground(true);
-    QPalette colours = palette();
-    colours.setColor(QPalette::Window, QColor(207, 234, 254));
-    setPalette(colours);
+    setPalette(talvore::WithWindowBackground(palette()));
 
     auto* picture = new QLabel(this);
     picture->setPixmap(QIcon(QStringLiteral(":/images/about.svg")).pixmap(QSize(400, 120)));
@@ -36,9 +35,9 @@ CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent) {
     m_website = new HyperlinkLabel(talvore::WebDomain(), group);
     m_support = new HyperlinkLabel(talvore::SupportAddress(), group);
     auto* links = new QGridLayout(group);
-    links->addWidget(new QLabel(QStringLiteral("Website:"), group), 0, 0);
+    links->addWidget(new QLabel(tr("Website:"), group), 0, 0);
     links->addWidget(m_website, 0, 1);
-    links->addWidget(new QLabel(QStringLiteral("Support:"), group), 1, 0);
+    links->addWidget(new QLabel(tr("Support:"), group), 1, 0);
     links->addWidget(m_support, 1, 1);
     links->setColumnStretch(1, 1);
     connect(m_website, &HyperlinkLabel::Clicked, this,

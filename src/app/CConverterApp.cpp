@@ -21,6 +21,7 @@
 
 namespace {
 constexpr int HandOverTimeoutMs = 1000;
+constexpr int MaxNamePart = 32;
 const QByteArray RaiseRequest = QByteArrayLiteral("raise\n");
 const QByteArray OpenPrefix = QByteArrayLiteral("open ");
 } // namespace
@@ -32,6 +33,10 @@ CConverterApp::Options CConverterApp::DefaultOptions() {
         options.InstanceName = QStringLiteral("talvore");
     options.ModuleDirectory = QFile::decodeName(talvore::ModuleDirectory().c_str());
     options.SettingsPath = QFile::decodeName(talvore::SettingsPath().c_str());
+    options.Display = qEnvironmentVariable("WAYLAND_DISPLAY");
+    if (options.Display.isEmpty())
+        options.Display = qEnvironmentVariable("DISPLAY");
+    options.Session = qEnvironmentVariable("XDG_SESSION_ID");
     const QStringList arguments = QCoreApplication::arguments();
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         if (!arguments[i].startsWith(QLatin1Char('-')))
@@ -47,7 +52,24 @@ CConverterApp::~CConverterApp() {
 }
 
 QString CConverterApp::ServerName() const {
-    return m_options.InstanceName + QStringLiteral("-") + QString::number(::getuid());
+    // A part of the name may hold anything the environment gave ("/" in a
+    // Wayland socket path): only safe characters, and not too many of them,
+    // as the socket's path has a small limit.
+    const auto part = [](const QString& text) {
+        QString safe;
+        for (const QChar c : text.left(MaxNamePart)) {
+            const bool plain = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') ||
+                               (c >= u'0' && c <= u'9') || c == u'.' || c == u'_';
+            safe += plain ? c : QChar(u'_');
+        }
+        return safe;
+    };
+    QString name = m_options.InstanceName + QStringLiteral("-") + QString::number(::getuid());
+    if (!m_options.Display.isEmpty())
+        name += QStringLiteral("-d") + part(m_options.Display);
+    if (!m_options.Session.isEmpty())
+        name += QStringLiteral("-s") + part(m_options.Session);
+    return name;
 }
 
 QString CConverterApp::DataFilePath(const QString& name) const {

@@ -33,6 +33,11 @@ public:
         // PDF files named on the command line ("Open with" in a file
         // manager), as absolute paths.
         QStringList Files;
+        // Where this start shows its window: the display (X11 or Wayland)
+        // and the login session. One instance runs per user, display and
+        // session; empty parts are left out of the name.
+        QString Display;
+        QString Session;
     };
     // The options of an ordinary start, worked out from the executable.
     static Options DefaultOptions();
@@ -62,7 +67,8 @@ public:
     const QString& InstanceName() const { return m_options.InstanceName; }
     const QString& ModuleDirectory() const { return m_options.ModuleDirectory; }
     const QString& SettingsPath() const { return m_options.SettingsPath; }
-    // The socket name of the single instance: InstanceName and the user.
+    // The socket name of the single instance: InstanceName, the user id, the
+    // display and the session, reduced to characters safe in a file name.
     QString ServerName() const;
     // A data file beside the executable, else in the install's share folder.
     QString DataFilePath(const QString& name) const;

@@ -9,6 +9,7 @@
 #include "app/CommandTable.h"
 #include "app/DesktopShell.h"
 #include "app/MainForm.h"
+#include "controls/ThemeColours.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -20,24 +21,22 @@
 using namespace talvore;
 
 namespace {
-const QColor BackgroundColour(207, 234, 254);
 constexpr int LeftPaneWidth = 640;
 } // namespace
 
 CMainFrame::CMainFrame(CConverterApp& app, QWidget* parent) : QMainWindow(parent), m_app(app) {
     EnsureAppResources();
     setObjectName(QStringLiteral("MainFrame"));
-    QPalette colours = palette();
-    colours.setColor(QPalette::Window, BackgroundColour);
-    setPalette(colours);
+    setPalette(WithWindowBackground(palette()));
     setAutoFillBackground(true);
     setWindowIcon(QIcon(QStringLiteral(":/icons/talvore.svg")));
 
     m_splitter = new QSplitter(Qt::Horizontal, this);
     m_splitter->setChildrenCollapsible(false);
     m_splitter->setHandleWidth(6);
-    m_splitter->setStyleSheet(
-        QStringLiteral("QSplitter::handle { background-color: rgb(207, 234, 254); }"));
+    // The handle shows the window's background through it. No style sheet:
+    // one here would put every widget below under the style-sheet style,
+    // which draws the grid header without its font.
     m_leftView = new CLeftView(app.Settings(), m_splitter);
     m_leftView->setMinimumWidth(LeftPaneWidth);
     m_rightView = new CRightView(app.Settings(), m_splitter);
@@ -50,15 +49,17 @@ CMainFrame::CMainFrame(CConverterApp& app, QWidget* parent) : QMainWindow(parent
 
     BuildMenus();
     connect(Form(), &MainForm::AvailabilityChanged, this, &CMainFrame::UpdateCommandStates);
-    connect(Form(), &MainForm::RunFinished, this, [this] {
-        if (m_closeWhenRunEnds)
-            close();
-    });
+    connect(Form(), &MainForm::RunFinished, this, &CMainFrame::OnRunFinished);
 
     setWindowTitle(WindowTitle());
     setMinimumSize(880, 565);
     m_splitter->setSizes({LeftPaneWidth, 1});
     UpdateCommandStates();
+}
+
+CMainFrame::~CMainFrame() {
+    if (m_waitCursor)
+        QApplication::restoreOverrideCursor();
 }
 
 MainForm* CMainFrame::Form() const {
@@ -95,14 +96,14 @@ void CMainFrame::BuildMenus() {
         addAction(action);
     };
 
-    QMenu* file = bar->addMenu(QStringLiteral("&File"));
+    QMenu* file = bar->addMenu(tr("&File"));
     addForm(file, IdOpenFile);
     addForm(file, IdImportDirectory);
     file->addSeparator();
-    connect(AddCommand(file, IdExit, QStringLiteral("E&xit\tAlt+F4")), &QAction::triggered, this,
+    connect(AddCommand(file, IdExit, tr("E&xit\tAlt+F4")), &QAction::triggered, this,
             &QWidget::close);
 
-    QMenu* edit = bar->addMenu(QStringLiteral("&Edit"));
+    QMenu* edit = bar->addMenu(tr("&Edit"));
     addForm(edit, IdOpenFileDirectory);
     addForm(edit, IdOpenWithApp);
     edit->addSeparator();
@@ -117,26 +118,25 @@ void CMainFrame::BuildMenus() {
     addForm(edit, IdStartConvert);
     addForm(edit, IdStopConvert);
 
-    QMenu* help = bar->addMenu(QStringLiteral("&Help"));
+    QMenu* help = bar->addMenu(tr("&Help"));
     QAction* manual =
-        AddCommand(help, IdManual, QStringLiteral("&Manual\t") + KeyText(CommandKey(IdManual)));
+        AddCommand(help, IdManual, tr("&Manual") + u'\t' + KeyText(CommandKey(IdManual)));
     manual->setShortcut(QKeySequence(CommandKey(IdManual)));
     manual->setShortcutContext(Qt::WindowShortcut);
     addAction(manual);
     connect(manual, &QAction::triggered, this, &CMainFrame::OpenManual);
-    connect(AddCommand(help, IdTipOfTheDay, QStringLiteral("&Show Tip of the Day...")),
-            &QAction::triggered, this, &CMainFrame::ShowTipOfTheDay);
+    connect(AddCommand(help, IdTipOfTheDay, tr("&Show Tip of the Day...")), &QAction::triggered,
+            this, &CMainFrame::ShowTipOfTheDay);
     help->addSeparator();
-    connect(AddCommand(help, IdTellFriend, QStringLiteral("&Tell to Friend via E-mail...")),
+    connect(AddCommand(help, IdTellFriend, tr("&Tell to Friend via E-mail...")),
             &QAction::triggered, this, &CMainFrame::TellFriend);
-    connect(AddCommand(help, IdCheckNewVersion, QStringLiteral("&Check New Version...")),
-            &QAction::triggered, this, &CMainFrame::CheckNewVersion);
-    connect(AddCommand(help, IdVisitWebSite,
-                       QStringLiteral("&Visit ") + WebDomain() + QStringLiteral("...")),
+    connect(AddCommand(help, IdCheckNewVersion, tr("&Check New Version...")), &QAction::triggered,
+            this, &CMainFrame::CheckNewVersion);
+    connect(AddCommand(help, IdVisitWebSite, tr("&Visit %1...").arg(WebDomain())),
             &QAction::triggered, this, &CMainFrame::VisitWebSite);
     help->addSeparator();
-    connect(AddCommand(help, IdAbout, QStringLiteral("&About Ostrael...")), &QAction::triggered,
-            this, [this] { m_app.ShowAboutBox(this); });
+    connect(AddCommand(help, IdAbout, tr("&About Ostrael...")), &QAction::triggered, this,
+            [this] { m_app.ShowAboutBox(this); });
 
     for (QMenu* menu : {file, edit, help})
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
@@ -187,11 +187,25 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     MainForm* form = Form();
     form->StopConvert();
     if (form->IsConverting()) {
-        // The worker finishes the document it is on (the Current bar shows
-        // it); the window closes when the run has ended.
+        // The worker finishes the page it is on and converts what it
+        // dumped; the window closes when the run has ended.
         m_closeWhenRunEnds = true;
+        form->ShowClosingCaption();
+        if (!m_waitCursor) {
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            m_waitCursor = true;
+        }
         event->ignore();
         return;
     }
     event->accept();
+}
+
+void CMainFrame::OnRunFinished() {
+    if (m_waitCursor) {
+        QApplication::restoreOverrideCursor();
+        m_waitCursor = false;
+    }
+    if (m_closeWhenRunEnds)
+        close();
 }

@@ -22,6 +22,7 @@ class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
     explicit CMainFrame(CConverterApp& app, QWidget* parent = nullptr);
+    ~CMainFrame() override;
 
     MainForm* Form() const;
     CRightView* RightView() const { return m_rightView; }
@@ -45,6 +46,9 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
 
+private slots:
+    void OnRunFinished();
+
 private:
     void BuildMenus();
     QAction* AddCommand(QMenu* menu, int id, const QString& label);
@@ -55,4 +59,5 @@ private:
     CRightView* m_rightView = nullptr;
     std::map<int, QAction*> m_actions;
     bool m_closeWhenRunEnds = false;
+    bool m_waitCursor = false; // set while a close waits for the run
 };

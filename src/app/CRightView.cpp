@@ -1,6 +1,7 @@
 #include "app/CRightView.h"
 
 #include "controls/OptionTree.h"
+#include "controls/ThemeColours.h"
 #include "convert/OutputFormats.h"
 
 #include <QColor>
@@ -8,8 +9,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-const QColor BackgroundColour(207, 234, 254);
 
 // Browse flags of the folder item: file-system directories and ancestors
 // only, resizable dialog.
@@ -40,66 +39,62 @@ bool CRightView::BuildOptionTree() {
 
     const talvore::ConversionSettings& s = m_settings;
 
-    auto* general = m_tree->InsertCategory(nullptr, QStringLiteral("Output General Options"),
-                                           QStringLiteral("General output options."));
-    general->SetColours(BackgroundColour, Qt::black);
+    auto* general = m_tree->InsertCategory(nullptr, tr("Output General Options"),
+                                           tr("General output options."));
+    general->SetColours(talvore::CategoryBackground(palette()), talvore::CategoryText(palette()));
 
-    auto* pageRange = m_tree->InsertList(general, QStringLiteral("Page Range"),
-                                         QStringLiteral("Output page range."));
-    pageRange->AddChoice(QStringLiteral("All Pages"));
-    pageRange->AddChoice(QStringLiteral("Selected Pages"));
+    auto* pageRange = m_tree->InsertList(general, tr("Page Range"), tr("Output page range."));
+    pageRange->AddChoice(tr("All Pages"));
+    pageRange->AddChoice(tr("Selected Pages"));
     pageRange->SelectIndex(s.PageRange);
 
-    auto* beginPage = m_tree->InsertSpinner(pageRange, QStringLiteral("Begin Page"),
-                                            QStringLiteral("Begin page."));
+    auto* beginPage = m_tree->InsertSpinner(pageRange, tr("Begin Page"), tr("Begin page."));
     beginPage->SetValue(s.StartPage);
     beginPage->SetLimits(1, 1000);
     beginPage->SetReadOnly(s.PageRange == 0);
 
-    auto* endPage =
-        m_tree->InsertSpinner(pageRange, QStringLiteral("End Page"), QStringLiteral("End page."));
+    auto* endPage = m_tree->InsertSpinner(pageRange, tr("End Page"), tr("End page."));
     endPage->SetValue(s.EndPage);
     endPage->SetLimits(1, 1000);
     endPage->SetReadOnly(s.PageRange == 0);
 
-    auto* openResults = m_tree->InsertList(
-        general, QStringLiteral("Open Results"),
-        QStringLiteral("Open the result image files directory when finished converting."));
-    openResults->AddChoice(QStringLiteral("Yes"));
-    openResults->AddChoice(QStringLiteral("No"));
+    auto* openResults =
+        m_tree->InsertList(general, tr("Open Results"),
+                           tr("Open the result image files directory when finished converting."));
+    openResults->AddChoice(tr("Yes"));
+    openResults->AddChoice(tr("No"));
     openResults->SelectIndex(s.OpenResult);
 
-    auto* output = m_tree->InsertCategory(nullptr, QStringLiteral("Output Options"),
-                                          QStringLiteral("Output options."));
-    output->SetColours(BackgroundColour, Qt::black);
+    auto* output = m_tree->InsertCategory(nullptr, tr("Output Options"), tr("Output options."));
+    output->SetColours(talvore::CategoryBackground(palette()), talvore::CategoryText(palette()));
 
     auto* folder = m_tree->InsertFolder(
-        output, QStringLiteral("Output Directory"),
-        QStringLiteral("Output file directory. Save all the output files to this directory. "
-                       "Null for every pdf file directory."));
+        output, tr("Output Directory"),
+        tr("Output file directory. Save all the output files to this directory. "
+           "Null for every pdf file directory."));
     folder->SetFolder(QFile::decodeName(QByteArray::fromStdString(s.OutputDirectory)));
-    folder->SetBrowserTitle(QStringLiteral("Please select a folder to save result files. "
-                                           "All the output files will be saved to this folder."));
+    folder->SetBrowserTitle(tr("Please select a folder to save result files. "
+                               "All the output files will be saved to this folder."));
     folder->SetBrowserFlags(FolderBrowseFlags);
 
-    auto* mode = m_tree->InsertList(
-        output, QStringLiteral("Output Mode"),
-        QStringLiteral("Output mode. Image format(.ppm/.pbm, .jpg, .bmp, .gif and so on)."));
+    auto* mode =
+        m_tree->InsertList(output, tr("Output Mode"),
+                           tr("Output mode. Image format(.ppm/.pbm, .jpg, .bmp, .gif and so on)."));
     // The list index is the mode number: the rows come in mode order.
     for (const talvore::OutputFormat& format : talvore::OutputFormats())
         mode->AddChoice(QString::fromLatin1(format.GuiName));
     mode->SelectIndex(s.ImagesFormat);
 
-    auto* quality = m_tree->InsertSpinner(mode, QStringLiteral("Jpeg Quality (%)"),
-                                          QStringLiteral("Jpeg quality in percent."));
+    auto* quality =
+        m_tree->InsertSpinner(mode, tr("Jpeg Quality (%)"), tr("Jpeg quality in percent."));
     quality->SetValue(s.JpegQuality);
     quality->SetLimits(1, 100);
     quality->SetReadOnly(s.ImagesFormat != talvore::OutputJpg);
 
-    auto* gray = m_tree->InsertList(mode, QStringLiteral("Jpeg Gray Scale"),
-                                    QStringLiteral("Generate gray scale jpg images."));
-    gray->AddChoice(QStringLiteral("True"));
-    gray->AddChoice(QStringLiteral("False"));
+    auto* gray =
+        m_tree->InsertList(mode, tr("Jpeg Gray Scale"), tr("Generate gray scale jpg images."));
+    gray->AddChoice(tr("True"));
+    gray->AddChoice(tr("False"));
     gray->SelectIndex(s.JpegGrayScale);
     gray->SetReadOnly(s.ImagesFormat != talvore::OutputJpg);
 

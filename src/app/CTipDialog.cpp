@@ -69,7 +69,7 @@ CTipDialog::CTipDialog(const QString& settingsPath, const QString& tipsPath, QWi
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       m_settingsPath(settingsPath) {
-    setWindowTitle(QStringLiteral("Tip of the Day"));
+    setWindowTitle(tr("Tip of the Day"));
     const std::string settings = LocalPath(settingsPath);
     const talvore::TipsSettings stored = talvore::LoadTipsSettings(settings);
     m_showAtStartup = stored.TipOfDay != 0 ? 1 : 0;
@@ -108,12 +108,12 @@ CTipDialog::CTipDialog(const QString& settingsPath, const QString& tipsPath, QWi
     white.setColor(QPalette::WindowText, Qt::black);
     m_tipLabel->setPalette(white);
 
-    m_startup = new QCheckBox(QStringLiteral("&Show Tips on StartUp"), this);
+    m_startup = new QCheckBox(tr("&Show Tips on StartUp"), this);
     m_startup->setGeometry(DialogUnits(13, 146, 85, 10));
-    m_next = new QPushButton(QStringLiteral("&Next Tip"), this);
+    m_next = new QPushButton(tr("&Next Tip"), this);
     m_next->setGeometry(DialogUnits(109, 143, 50, 14));
     m_next->setAutoDefault(false);
-    m_close = new QPushButton(QStringLiteral("&Close"), this);
+    m_close = new QPushButton(tr("&Close"), this);
     m_close->setGeometry(DialogUnits(168, 143, 50, 14));
     m_close->setDefault(true);
     // The check box's label is wider than its box in some fonts.
@@ -143,19 +143,19 @@ bool CTipDialog::ShowAtStartup(const QString& settingsPath) {
 }
 
 QString CTipDialog::DidYouKnowText() {
-    return QStringLiteral("Did you know...");
+    return tr("Did you know...");
 }
 
 QString CTipDialog::NoTipsFileText() {
-    return QStringLiteral("Tips file does not exist in the prescribed directory");
+    return tr("Tips file does not exist in the prescribed directory");
 }
 
 QString CTipDialog::TroubleReadingText() {
-    return QStringLiteral("Trouble reading the tips file");
+    return tr("Trouble reading the tips file");
 }
 
 QString CTipDialog::NoTipsText() {
-    return QStringLiteral("The tips file holds no tips.");
+    return tr("The tips file holds no tips.");
 }
 
 void CTipDialog::ReadNextTip() {

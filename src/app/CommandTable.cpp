@@ -1,28 +1,43 @@
 #include "app/CommandTable.h"
 
+#include <QCoreApplication>
+
 namespace talvore {
 
 const std::array<FormCommand, 12>& FormCommands() {
     static const std::array<FormCommand, 12> commands = {{
-        {IdOpenFile, "&Open File...", "Open File", "Open File", Qt::CTRL | Qt::Key_O},
-        {IdImportDirectory, "Open &Directory...", "Import Directory", "Open Directory",
-         Qt::CTRL | Qt::Key_D},
-        {IdOpenFileDirectory, "Open File Directory", "Open File Directory", nullptr,
-         Qt::CTRL | Qt::Key_E},
-        {IdOpenWithApp, "Open with Associated App", "Open with Associated App", nullptr,
-         Qt::CTRL | Qt::Key_W},
-        {IdRemoveSelected, "Remove Selected", "Remove Selected", "Remove Current Selected Item",
+        {IdOpenFile, QT_TRANSLATE_NOOP("Commands", "&Open File..."),
+         QT_TRANSLATE_NOOP("Commands", "Open File"), QT_TRANSLATE_NOOP("Commands", "Open File"),
+         Qt::CTRL | Qt::Key_O},
+        {IdImportDirectory, QT_TRANSLATE_NOOP("Commands", "Open &Directory..."),
+         QT_TRANSLATE_NOOP("Commands", "Import Directory"),
+         QT_TRANSLATE_NOOP("Commands", "Open Directory"), Qt::CTRL | Qt::Key_D},
+        {IdOpenFileDirectory, QT_TRANSLATE_NOOP("Commands", "Open File Directory"),
+         QT_TRANSLATE_NOOP("Commands", "Open File Directory"), nullptr, Qt::CTRL | Qt::Key_E},
+        {IdOpenWithApp, QT_TRANSLATE_NOOP("Commands", "Open with Associated App"),
+         QT_TRANSLATE_NOOP("Commands", "Open with Associated App"), nullptr, Qt::CTRL | Qt::Key_W},
+        {IdRemoveSelected, QT_TRANSLATE_NOOP("Commands", "Remove Selected"),
+         QT_TRANSLATE_NOOP("Commands", "Remove Selected"),
+         QT_TRANSLATE_NOOP("Commands", "Remove Current Selected Item"),
          QKeyCombination(Qt::Key_Delete)},
-        {IdRemoveAll, "Remove All", "Remove All", nullptr, Qt::CTRL | Qt::Key_Delete},
-        {IdSelectCurrent, "Select Current Item", "Select Current Item", nullptr,
+        {IdRemoveAll, QT_TRANSLATE_NOOP("Commands", "Remove All"),
+         QT_TRANSLATE_NOOP("Commands", "Remove All"), nullptr, Qt::CTRL | Qt::Key_Delete},
+        {IdSelectCurrent, QT_TRANSLATE_NOOP("Commands", "Select Current Item"),
+         QT_TRANSLATE_NOOP("Commands", "Select Current Item"), nullptr,
          QKeyCombination(Qt::Key_Space)},
-        {IdSelectAll, "Select All Items", "Select All Items", nullptr, Qt::CTRL | Qt::Key_A},
-        {IdClearAll, "Clear All Selected", "Clear All Selected", "Clear All Selected",
-         Qt::CTRL | Qt::Key_X},
-        {IdInvertSelect, "Invert Select", "Invert Select", nullptr, Qt::CTRL | Qt::Key_I},
-        {IdStartConvert, "Start Convert", "Start Convert", "Start Convert",
-         QKeyCombination(Qt::Key_F5)},
-        {IdStopConvert, "Stop Convert", "Stop Convert", "Stop Convert", Qt::SHIFT | Qt::Key_F5},
+        {IdSelectAll, QT_TRANSLATE_NOOP("Commands", "Select All Items"),
+         QT_TRANSLATE_NOOP("Commands", "Select All Items"), nullptr, Qt::CTRL | Qt::Key_A},
+        {IdClearAll, QT_TRANSLATE_NOOP("Commands", "Clear All Selected"),
+         QT_TRANSLATE_NOOP("Commands", "Clear All Selected"),
+         QT_TRANSLATE_NOOP("Commands", "Clear All Selected"), Qt::CTRL | Qt::Key_X},
+        {IdInvertSelect, QT_TRANSLATE_NOOP("Commands", "Invert Select"),
+         QT_TRANSLATE_NOOP("Commands", "Invert Select"), nullptr, Qt::CTRL | Qt::Key_I},
+        {IdStartConvert, QT_TRANSLATE_NOOP("Commands", "Start Convert"),
+         QT_TRANSLATE_NOOP("Commands", "Start Convert"),
+         QT_TRANSLATE_NOOP("Commands", "Start Convert"), QKeyCombination(Qt::Key_F5)},
+        {IdStopConvert, QT_TRANSLATE_NOOP("Commands", "Stop Convert"),
+         QT_TRANSLATE_NOOP("Commands", "Stop Convert"),
+         QT_TRANSLATE_NOOP("Commands", "Stop Convert"), Qt::SHIFT | Qt::Key_F5},
     }};
     return commands;
 }
@@ -70,19 +85,28 @@ QString KeyText(QKeyCombination key) {
     return QKeySequence(key).toString(QKeySequence::PortableText);
 }
 
+namespace {
+QString Translated(const char* text) {
+    return QCoreApplication::translate("Commands", text);
+}
+} // namespace
+
 QString MenuLabel(const FormCommand& command) {
-    return QString::fromLatin1(command.MenuText) + u'\t' + KeyText(command.Key);
+    return Translated(command.MenuText) + u'\t' + KeyText(command.Key);
 }
 
 QString ContextLabel(const FormCommand& command) {
-    return QString::fromLatin1(command.ContextText) + u'\t' + KeyText(command.Key);
+    return Translated(command.ContextText) + u'\t' + KeyText(command.Key);
+}
+
+QString ButtonName(const FormCommand& command) {
+    return command.ButtonTip ? Translated(command.ButtonTip) : QString();
 }
 
 QString ButtonToolTip(const FormCommand& command) {
     if (!command.ButtonTip)
         return {};
-    return QString::fromLatin1(command.ButtonTip) + QStringLiteral(" (") + KeyText(command.Key) +
-           u')';
+    return ButtonName(command) + QStringLiteral(" (") + KeyText(command.Key) + u')';
 }
 
 int FilterCommand(int key, Qt::KeyboardModifiers modifiers) {

@@ -57,10 +57,13 @@ QKeyCombination CommandKey(int id);
 // A key as the labels show it: "Ctrl+O", "Del", "Shift+F5".
 QString KeyText(QKeyCombination key);
 
-// "&Open File...\tCtrl+O", "Open File\tCtrl+O", "Open File (Ctrl+O)".
+// "&Open File...\tCtrl+O", "Open File\tCtrl+O", "Open File (Ctrl+O)", in
+// the user's language (the texts are translated in the context "Commands").
 QString MenuLabel(const FormCommand& command);
 QString ContextLabel(const FormCommand& command);
 QString ButtonToolTip(const FormCommand& command);
+// The button's text without its key ("Open File"), empty without a button.
+QString ButtonName(const FormCommand& command);
 
 // The command the main form's key filter makes of a key press, 0 for none.
 // The tests run in the order of the filter (O, E, W, D, A, I, X, Delete with

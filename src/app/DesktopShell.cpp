@@ -14,9 +14,7 @@ public:
     void OpenFile(const QString& path) override {
         QDesktopServices::openUrl(QUrl::fromLocalFile(path));
     }
-    void OpenUrl(const QString& url) override {
-        QDesktopServices::openUrl(QUrl(url, QUrl::StrictMode));
-    }
+    void OpenUrl(const QString& url) override { QDesktopServices::openUrl(ShellUrl(url)); }
 };
 
 RealDesktopShell g_realShell;
@@ -26,6 +24,10 @@ DesktopShell* g_shell = &g_realShell;
 
 DesktopShell& Shell() {
     return *g_shell;
+}
+
+QUrl ShellUrl(const QString& url) {
+    return QUrl(url, QUrl::StrictMode);
 }
 
 void SetDesktopShell(DesktopShell* shell) {

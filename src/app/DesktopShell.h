@@ -7,6 +7,8 @@
 
 #include <QString>
 
+class QUrl;
+
 namespace talvore {
 
 class DesktopShell {
@@ -21,5 +23,9 @@ public:
 DesktopShell& Shell();
 // Replaces the shell (null restores the real one).
 void SetDesktopShell(DesktopShell* shell);
+
+// An address as the real shell parses it before handing it on (strictly:
+// an address that breaks the rules comes out invalid and opens nothing).
+QUrl ShellUrl(const QString& url);
 
 } // namespace talvore

@@ -17,30 +17,44 @@ template <typename Call> void GuiRunObserver::Post(Call call) {
 }
 
 void GuiRunObserver::SetCurrentCaption(const std::string& caption) {
-    Post(
-        [form = m_form, text = QString::fromStdString(caption)] { form->SetCurrentCaption(text); });
+    Post([form = m_form, text = QString::fromStdString(caption)] {
+        if (!form->IsStopShown())
+            form->SetCurrentCaption(text);
+    });
 }
 
 void GuiRunObserver::SetTotalCaption(const std::string& caption) {
-    Post([form = m_form, text = QString::fromStdString(caption)] { form->SetTotalCaption(text); });
+    Post([form = m_form, text = QString::fromStdString(caption)] {
+        if (!form->IsStopShown())
+            form->SetTotalCaption(text);
+    });
 }
 
 void GuiRunObserver::SetCurrentPosition(int position) {
-    Post([form = m_form, position] { form->SetCurrentPosition(position); });
+    Post([form = m_form, position] {
+        if (!form->IsStopShown())
+            form->SetCurrentPosition(position);
+    });
 }
 
 void GuiRunObserver::SetTotalPosition(int position) {
-    Post([form = m_form, position] { form->SetTotalPosition(position); });
+    Post([form = m_form, position] {
+        if (!form->IsStopShown())
+            form->SetTotalPosition(position);
+    });
 }
 
 void GuiRunObserver::ShowMessage(const std::string& text) {
+    QString message = QString::fromStdString(text);
+    if (!m_document.empty())
+        message += QLatin1Char('\n') + QFile::decodeName(m_document.c_str());
     std::unique_lock<std::mutex> lock(m_state->Mutex);
     if (m_state->Detached)
         return;
     const unsigned ticket = m_state->MessagesAnswered + 1;
     QMetaObject::invokeMethod(
         m_form,
-        [state = m_state, form = m_form, message = QString::fromStdString(text)] {
+        [state = m_state, form = m_form, message = std::move(message)] {
             // Runs only while the form lives (it is the context); after the
             // box only the shared state is touched.
             talvore::ShowMessage(form->window(), message);
@@ -57,7 +71,19 @@ void GuiRunObserver::OpenFolder(const std::string& folder) {
     Post([path = QFile::decodeName(folder.c_str())] { talvore::Shell().ExploreFolder(path); });
 }
 
+void GuiRunObserver::DocumentStarted(int, int, const std::string& path) {
+    m_document = path;
+}
+
+void GuiRunObserver::DocumentFinished(const talvore::DocumentReport& report) {
+    m_document.clear();
+    m_failures.Add(report);
+}
+
 void GuiRunObserver::RunEnded() {
+    m_document.clear();
+    if (!m_failures.Empty())
+        ShowMessage(m_failures.Message());
     Post([form = m_form] { form->OnRunEnded(); });
 }
 

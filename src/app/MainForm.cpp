@@ -9,6 +9,7 @@
 #include "controls/CaptionProgressBar.h"
 #include "controls/CheckBoxGrid.h"
 #include "controls/IconButton.h"
+#include "controls/ThemeColours.h"
 #include "convert/ExtractionJob.h"
 #include "convert/PathParts.h"
 #include "filelist/FileList.h"
@@ -35,14 +36,26 @@ using namespace talvore;
 
 namespace {
 
-const QColor BackgroundColour(207, 234, 254);
-const QString WaitingCaption = QStringLiteral("Waiting for converting.");
-const QString StoppedCaption = QStringLiteral("Convert stopped.");
+// Functions, not constants: the translation is loaded after static start-up.
+QString WaitingCaption() {
+    return MainForm::tr("Waiting for converting.");
+}
+QString StoppedCaption() {
+    return MainForm::tr("Convert stopped.");
+}
+QString ShowPasswordsText() {
+    return MainForm::tr("Show Passwords");
+}
+QString ClosingCaption() {
+    return MainForm::tr("Convert stopped. Finishing the current page...");
+}
 
 IconButton* MakeButton(int id, const char* icon, QWidget* parent) {
     auto* button = new IconButton(id, parent);
     button->SetIcon(QIcon(QString::fromLatin1(icon)));
     button->setToolTip(ButtonToolTip(*FindFormCommand(id)));
+    // The picture alone names nothing to a screen reader.
+    button->setAccessibleName(ButtonName(*FindFormCommand(id)));
     return button;
 }
 
@@ -59,9 +72,7 @@ MainForm::MainForm(ConversionSettings& settings, QWidget* parent)
     EnsureAppResources();
     setObjectName(QStringLiteral("MainForm"));
     setAutoFillBackground(true);
-    QPalette colours = palette();
-    colours.setColor(QPalette::Window, BackgroundColour);
-    setPalette(colours);
+    setPalette(WithWindowBackground(palette()));
     setAcceptDrops(true);
 
     m_grid = new CheckBoxGrid(this);
@@ -97,22 +108,24 @@ MainForm::MainForm(ConversionSettings& settings, QWidget* parent)
     m_info->setAcceptDrops(false);
     m_info->viewport()->setAcceptDrops(false);
 
-    m_currentLabel = new QLabel(QStringLiteral("Current"), this);
-    m_totalLabel = new QLabel(QStringLiteral("Total"), this);
+    m_currentLabel = new QLabel(tr("Current"), this);
+    m_totalLabel = new QLabel(tr("Total"), this);
     m_currentBar = new CaptionProgressBar(this);
     m_totalBar = new CaptionProgressBar(this);
+    m_currentBar->setAccessibleName(m_currentLabel->text());
+    m_totalBar->setAccessibleName(m_totalLabel->text());
     // The bars and their labels are 12 pixels high: a font that fits them.
     QFont small = font();
     small.setPixelSize(10);
     for (QWidget* widget :
          std::initializer_list<QWidget*>{m_currentLabel, m_totalLabel, m_currentBar, m_totalBar})
         widget->setFont(small);
-    m_currentBar->SetCaption(WaitingCaption);
-    m_totalBar->SetCaption(WaitingCaption);
+    m_currentBar->SetCaption(WaitingCaption());
+    m_totalBar->SetCaption(WaitingCaption());
 
     m_files = new FileList(m_grid, this, this);
     connect(m_files, &FileList::ProgressResetRequested, this,
-            [this] { ResetProgress(WaitingCaption); });
+            [this] { ResetProgress(WaitingCaption()); });
     connect(m_files, &FileList::RowsChanged, this, &MainForm::AvailabilityChanged);
     connect(m_grid, &CheckBoxGrid::CellClicked, this, &MainForm::OnGridClicked);
     m_files->SetUpGrid();
@@ -256,8 +269,9 @@ void MainForm::RunCommand(int commandId) {
         StopConvert();
         break;
     default:
-        break;
+        return;
     }
+    emit CommandRan(commandId);
 }
 
 void MainForm::RunCommandIfEnabled(int commandId) {
@@ -286,6 +300,7 @@ void MainForm::StartConvert() {
         return;
     EnableCommandButtons(false);
     m_converting = true;
+    m_stopShown = false;
     emit AvailabilityChanged();
 
     std::vector<RunEntry> entries = m_files->TickedEntries();
@@ -315,13 +330,18 @@ void MainForm::StartConvert() {
 }
 
 void MainForm::StopConvert() {
-    ResetProgress(StoppedCaption);
+    ResetProgress(StoppedCaption());
+    m_stopShown = true;
     if (m_stop)
         m_stop->Set();
     if (!m_converting) {
         EnableCommandButtons(true);
         emit AvailabilityChanged();
     }
+}
+
+void MainForm::ShowClosingCaption() {
+    m_currentBar->SetCaption(ClosingCaption());
 }
 
 void MainForm::OnRunEnded() {
@@ -375,7 +395,15 @@ bool MainForm::eventFilter(QObject* watched, QEvent* event) {
     if (type != QEvent::KeyPress && type != QEvent::ShortcutOverride)
         return false;
     auto* widget = qobject_cast<QWidget*>(watched);
-    if (m_redispatching || !widget || (widget != this && !isAncestorOf(widget)))
+    if (m_redispatching) {
+        // The copy we hand on is not spontaneous, so Qt offers it to the
+        // shortcuts first: keep it from the menu accelerator, whose command
+        // has just run.
+        if (type == QEvent::ShortcutOverride)
+            event->accept();
+        return type == QEvent::ShortcutOverride;
+    }
+    if (!widget || (widget != this && !isAncestorOf(widget)))
         return false;
     // A password being typed keeps its Space and Delete.
     if (IsEditingCell(widget))
@@ -427,6 +455,12 @@ std::unique_ptr<QMenu> MainForm::BuildContextMenu(const QPoint& globalPos, bool 
         action->setData(id);
         action->setEnabled(IsCommandEnabled(id));
     }
+    menu->addSeparator();
+    QAction* reveal = menu->addAction(ShowPasswordsText());
+    reveal->setCheckable(true);
+    reveal->setChecked(m_files->PasswordsShown());
+    connect(reveal, &QAction::toggled, this,
+            [this](bool shown) { m_files->SetPasswordsShown(shown); });
     return menu;
 }
 
@@ -440,7 +474,8 @@ void MainForm::contextMenuEvent(QContextMenuEvent* event) {
     // The menu's right edge at the pointer.
     const QPoint at = event->globalPos() - QPoint(menu->sizeHint().width(), 0);
     QAction* chosen = menu->exec(at);
-    if (chosen)
+    // "Show Passwords" acts through its toggle and has no command id.
+    if (chosen && chosen->data().isValid())
         RunCommandIfEnabled(chosen->data().toInt());
 }
 

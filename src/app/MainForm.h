@@ -63,6 +63,12 @@ public:
 
     void StartConvert();
     void StopConvert();
+    // "Convert stopped." is on the bars: what the run still reports is not
+    // shown until the next run starts.
+    bool IsStopShown() const { return m_stopShown; }
+    // The window is waiting for the run to end before it closes: the page in
+    // hand is finishing.
+    void ShowClosingCaption();
 
     // The context menu for a request at a screen point; null when none is
     // shown there (empty list, point outside the grid, keyboard request).
@@ -75,6 +81,9 @@ signals:
     void AvailabilityChanged();
     // A run has ended and its worker is gone.
     void RunFinished();
+    // A file-list or conversion command was carried out, however it came
+    // (button, key, menu): one signal per command run.
+    void CommandRan(int commandId);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -109,6 +118,7 @@ private:
     CaptionProgressBar* m_totalBar = nullptr;
 
     bool m_converting = false;
+    bool m_stopShown = false;
     std::shared_ptr<talvore::StopEvent> m_stop;
     std::unique_ptr<GuiRunObserver> m_observer;
     std::thread m_worker;

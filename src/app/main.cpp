@@ -1,5 +1,6 @@
 // talvore: the desktop application.
 #include "app/AppResources.h"
+#include "app/AppTranslations.h"
 #include "app/CConverterApp.h"
 
 #include <QApplication>
@@ -10,6 +11,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Talvore"));
     QApplication::setDesktopFileName(QStringLiteral("talvore"));
     EnsureAppResources();
+    InstallTranslations(application);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/talvore.svg")));
     CConverterApp app(CConverterApp::DefaultOptions());
     return app.Run();

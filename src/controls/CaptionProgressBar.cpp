@@ -14,6 +14,8 @@ CaptionProgressBar::CaptionProgressBar(QWidget* parent) : QProgressBar(parent) {
 
 void CaptionProgressBar::SetCaption(const QString& caption) {
     m_caption = caption;
+    // What the bar says, for screen readers as for the eye.
+    setAccessibleDescription(caption);
     update();
     emit CaptionChanged(caption);
 }

@@ -18,6 +18,54 @@ CheckBoxGrid::CheckBoxGrid(QWidget* parent) : QTableWidget(parent) {
     horizontalHeader()->setSectionsMovable(false);
     connect(this, &QTableWidget::cellClicked, this,
             [this](int row, int column) { emit CellClicked(row + 1, column); });
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this] {
+        if (!m_fitting && !m_preferred.empty())
+            m_userWidths = true;
+    });
+}
+
+void CheckBoxGrid::FitColumns(std::vector<int> preferred, int shrinkColumn) {
+    m_preferred = std::move(preferred);
+    m_shrinkColumn = shrinkColumn;
+    m_userWidths = false;
+    ApplyFit();
+}
+
+void CheckBoxGrid::resizeEvent(QResizeEvent* event) {
+    QTableWidget::resizeEvent(event);
+    ApplyFit();
+}
+
+void CheckBoxGrid::showEvent(QShowEvent* event) {
+    QTableWidget::showEvent(event);
+    ApplyFit();
+}
+
+void CheckBoxGrid::ApplyFit() {
+    if (m_preferred.empty() || m_userWidths)
+        return;
+    std::vector<int> widths = m_preferred;
+    int total = 0;
+    for (const int width : widths)
+        total += width;
+    // A grid not on screen has no width of its own yet: its columns keep
+    // their widths until it shows.
+    int missing = isVisible() ? total - viewport()->width() : 0;
+    const auto give = [&](size_t column) {
+        if (missing <= 0 || column >= widths.size())
+            return;
+        const int taken = std::min(missing, std::max(0, widths[column] - MinFittedWidth));
+        widths[column] -= taken;
+        missing -= taken;
+    };
+    give(static_cast<size_t>(m_shrinkColumn));
+    for (size_t column = widths.size(); column-- > 0;)
+        give(column);
+    m_fitting = true;
+    for (size_t column = 0; column < widths.size() && static_cast<int>(column) < columnCount();
+         ++column)
+        setColumnWidth(static_cast<int>(column), widths[column]);
+    m_fitting = false;
 }
 
 void CheckBoxGrid::SetCheckBoxCell(int row, int column, bool checked) {

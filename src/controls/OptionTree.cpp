@@ -65,6 +65,27 @@ OptionItem::~OptionItem() = default;
 void OptionItem::SetLabel(const QString& label) {
     m_label = label;
     m_row->setText(0, label);
+    m_row->setToolTip(0, label); // the column may be too narrow for it
+    // The value's widgets carry the label for assistive technology.
+    const QString stepUp = OptionTree::tr("%1: step up");
+    const QString stepDown = OptionTree::tr("%1: step down");
+    switch (m_kind) {
+    case Kind::List:
+        static_cast<OptionListItem*>(this)->Editor()->setAccessibleName(label);
+        break;
+    case Kind::Spinner: {
+        auto* spinner = static_cast<OptionSpinnerItem*>(this);
+        spinner->Editor()->setAccessibleName(label);
+        spinner->UpButton()->setAccessibleName(stepUp.arg(label));
+        spinner->DownButton()->setAccessibleName(stepDown.arg(label));
+        break;
+    }
+    case Kind::Folder:
+        static_cast<OptionFolderItem*>(this)->Field()->setAccessibleName(label);
+        break;
+    case Kind::Category:
+        break;
+    }
     m_tree.FitLabelColumn();
     if (m_tree.FocusedItem() == this)
         m_tree.RefreshDescription();
@@ -102,6 +123,8 @@ OptionListItem::OptionListItem(OptionTree& tree, int id, OptionItem* parent, QTr
     : OptionItem(tree, Kind::List, id, parent, row), m_editor(new QComboBox) {
     m_editor->setEditable(false);
     m_editor->setFocusPolicy(Qt::StrongFocus);
+    // Sized for its longest choice, also for choices added later.
+    m_editor->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     tree.m_view->setItemWidget(row, 1, m_editor);
     tree.Watch(m_editor, this);
     // Picking an entry is a commit of its own, so dependent items grey at once.
@@ -201,10 +224,11 @@ OptionFolderItem::OptionFolderItem(OptionTree& tree, int id, OptionItem* parent,
                                    QTreeWidgetItem* row)
     : OptionItem(tree, Kind::Folder, id, parent, row), m_field(new QLineEdit) {
     m_field->setReadOnly(true);
-    m_field->setPlaceholderText(QStringLiteral("(each PDF's own folder)"));
+    m_field->setPlaceholderText(OptionTree::tr("(each PDF's own folder)"));
     QAction* browse = m_field->addAction(tree.style()->standardIcon(QStyle::SP_DirOpenIcon),
                                          QLineEdit::TrailingPosition);
-    browse->setToolTip(QStringLiteral("Choose a folder"));
+    browse->setText(OptionTree::tr("Choose a folder"));
+    browse->setToolTip(browse->text());
     QObject::connect(browse, &QAction::triggered, &tree, [this] { Browse(); });
     tree.m_view->setItemWidget(row, 1, m_field);
     tree.Watch(m_field, this);
@@ -243,6 +267,9 @@ OptionTree::OptionTree(int controlId, QWidget* parent)
     m_view->setColumnCount(2);
     m_view->setHeaderHidden(true);
     m_view->header()->setStretchLastSection(true);
+    m_view->header()->setMinimumSectionSize(MinLabelWidth);
+    m_view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_view->setTextElideMode(Qt::ElideRight);
     m_view->setSelectionMode(QAbstractItemView::SingleSelection);
     m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_view->setRootIsDecorated(true);
@@ -369,8 +396,25 @@ void OptionTree::FitLabelColumn() {
         widest = std::max(widest,
                           depth * m_view->indentation() + metrics.horizontalAdvance(item->Label()));
     }
-    if (widest > 0)
-        m_view->setColumnWidth(0, widest + 12);
+    if (widest <= 0)
+        return;
+    // A narrow pane shortens the labels (their tool tips and the description
+    // pane still tell them), never the values: each list shows its longest
+    // choice and each spinner its field and buttons.
+    int valueWidth = MinValueWidth;
+    for (const auto& item : m_items) {
+        if (item->ItemKind() == OptionItem::Kind::List) {
+            valueWidth = std::max(
+                valueWidth, static_cast<const OptionListItem&>(*item).Editor()->sizeHint().width());
+        } else if (item->ItemKind() == OptionItem::Kind::Spinner) {
+            const auto& spinner = static_cast<const OptionSpinnerItem&>(*item);
+            valueWidth = std::max(valueWidth, spinner.Editor()->fontMetrics().horizontalAdvance(
+                                                  QStringLiteral("00000")) +
+                                                  2 * spinner.UpButton()->width() + 12);
+        }
+    }
+    const int room = m_view->viewport()->width() - valueWidth;
+    m_view->setColumnWidth(0, std::max(MinLabelWidth, std::min(widest + 12, room)));
 }
 
 void OptionTree::ActivateRow(QTreeWidgetItem* row) {
@@ -408,6 +452,8 @@ bool OptionTree::eventFilter(QObject* watched, QEvent* event) {
         return QWidget::eventFilter(watched, event);
 
     if (watched == m_view->viewport()) {
+        if (event->type() == QEvent::Resize)
+            FitLabelColumn();
         // A click on empty space leaves no item focused.
         if (event->type() == QEvent::MouseButtonPress) {
             const auto* mouse = static_cast<QMouseEvent*>(event);

@@ -145,6 +145,10 @@ class OptionTree : public QWidget {
     Q_OBJECT
 public:
     static constexpr int DescriptionPaneHeight = 50;
+    // The value column's least width, widened to what its lists and
+    // spinners need, and the label column's, when the pane is narrow.
+    static constexpr int MinValueWidth = 80;
+    static constexpr int MinLabelWidth = 60;
 
     // Answers the chosen folder, or an empty string when cancelled.
     using FolderBrowser =

@@ -2,6 +2,8 @@
 
 #include "controls/CheckBoxGrid.h"
 #include "controls/MessageBoxes.h"
+#include "controls/PasswordDelegate.h"
+#include "controls/ThemeColours.h"
 #include "convert/FolderScan.h"
 #include "convert/PathParts.h"
 #include "filelist/FolderChooserDialog.h"
@@ -20,7 +22,12 @@ const int FileList::DefaultWidths[FileList::ColumnCount] = {25, 144, 100, 154, 1
 namespace {
 
 const char* const HeaderTexts[FileList::ColumnCount] = {
-    "", "File Name", "File Size", "Creation Date", "Owner Password", "User Password"};
+    "",
+    QT_TRANSLATE_NOOP("FileList", "File Name"),
+    QT_TRANSLATE_NOOP("FileList", "File Size"),
+    QT_TRANSLATE_NOOP("FileList", "Creation Date"),
+    QT_TRANSLATE_NOOP("FileList", "Owner Password"),
+    QT_TRANSLATE_NOOP("FileList", "User Password")};
 
 constexpr Qt::Alignment LeftCell = Qt::AlignLeft | Qt::AlignVCenter;
 constexpr Qt::Alignment RightCell = Qt::AlignRight | Qt::AlignVCenter;
@@ -38,7 +45,7 @@ QString DateText(const std::tm& local) {
 
 QStringList RunOpenDialog(QWidget* parent) {
     return QFileDialog::getOpenFileNames(parent, QString(), QString(),
-                                         QStringLiteral("PDF Files (*.pdf)"), nullptr,
+                                         FileList::tr("PDF Files (*.pdf)"), nullptr,
                                          QFileDialog::DontResolveSymlinks);
 }
 
@@ -57,7 +64,8 @@ QString FileSizeText(uint64_t bytes) {
 }
 
 FileList::FileList(CheckBoxGrid* grid, QWidget* dialogParent, QObject* parent)
-    : QObject(parent), m_grid(grid), m_dialogParent(dialogParent), m_openDialog(RunOpenDialog),
+    : QObject(parent), m_grid(grid), m_passwords(new PasswordDelegate(this)),
+      m_dialogParent(dialogParent), m_openDialog(RunOpenDialog),
       m_folderDialog([](QWidget* owner) { return FolderChooserDialog::ChooseFolder(owner); }) {}
 
 void FileList::SetUpGrid() {
@@ -66,7 +74,7 @@ void FileList::SetUpGrid() {
     m_grid->setColumnCount(ColumnCount);
     QStringList headers;
     for (const char* text : HeaderTexts)
-        headers << QString::fromLatin1(text);
+        headers << (*text ? tr(text) : QString());
     m_grid->setHorizontalHeaderLabels(headers);
 
     QHeaderView* header = m_grid->horizontalHeader();
@@ -80,9 +88,11 @@ void FileList::SetUpGrid() {
     header->setSectionResizeMode(QHeaderView::Interactive);
     header->setStretchLastSection(false);
     header->setMinimumSectionSize(8);
-    for (int column = 0; column < ColumnCount; ++column)
-        m_grid->setColumnWidth(column, DefaultWidths[column]);
+    m_grid->FitColumns(std::vector<int>(std::begin(DefaultWidths), std::end(DefaultWidths)),
+                       NameColumn);
 
+    m_grid->setItemDelegateForColumn(OwnerColumn, m_passwords);
+    m_grid->setItemDelegateForColumn(UserColumn, m_passwords);
     m_grid->verticalHeader()->setDefaultSectionSize(RowHeight);
     m_grid->verticalHeader()->setMinimumSectionSize(RowHeight);
     m_grid->setShowGrid(true);
@@ -91,7 +101,7 @@ void FileList::SetUpGrid() {
     m_grid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
                             QAbstractItemView::EditKeyPressed);
     QPalette colours = m_grid->palette();
-    colours.setColor(QPalette::Base, Qt::white);
+    colours.setColor(QPalette::Base, talvore::GridBase(colours));
     m_grid->setPalette(colours);
     emit RowsChanged();
 }
@@ -99,8 +109,7 @@ void FileList::SetUpGrid() {
 bool FileList::IsAlreadyImported(const QString& path) const {
     for (const QString& listed : m_paths) {
         if (listed == path) {
-            talvore::ShowMessage(m_dialogParent, QStringLiteral("File: ") + path +
-                                                     QStringLiteral(" have been imported!"));
+            talvore::ShowMessage(m_dialogParent, tr("File: %1 have been imported!").arg(path));
             return true;
         }
     }
@@ -145,14 +154,15 @@ void FileList::ImportFile(const QString& path) {
     // Longer paths cannot be opened on this platform; say so instead of
     // listing a file the run would fail on.
     if (QFile::encodeName(path).size() >= PATH_MAX) {
-        talvore::ShowMessage(m_dialogParent, QStringLiteral("File: ") + path +
-                                                 QStringLiteral(" has too long a path!"));
+        talvore::ShowMessage(m_dialogParent, tr("File: %1 has too long a path!").arg(path));
         return;
     }
     if (IsAlreadyImported(path))
         return;
     m_paths.append(path);
     AddFileRow(path);
+    // The new row is the one the user wants to see.
+    m_grid->scrollToBottom();
     emit RowsChanged();
 }
 
@@ -188,8 +198,11 @@ void FileList::ScanFolder(const QString& folder) {
 
 void FileList::DropFiles(const QStringList& paths) {
     for (const QString& path : paths) {
-        if (QFileInfo(path).isDir())
+        // A dropped folder adds its tree's PDFs as Import Directory does.
+        if (QFileInfo(path).isDir()) {
+            ScanFolder(path);
             continue;
+        }
         if (path.right(3).toLower() == QStringLiteral("pdf"))
             ImportFile(path);
     }
@@ -274,6 +287,15 @@ void FileList::SelectAll() {
 void FileList::ClearAll() {
     for (int row = 1; row <= FileCount(); ++row)
         m_grid->SetChecked(row, TickColumn, false);
+}
+
+bool FileList::PasswordsShown() const {
+    return m_passwords->IsRevealed();
+}
+
+void FileList::SetPasswordsShown(bool shown) {
+    m_passwords->SetRevealed(shown);
+    m_grid->viewport()->update();
 }
 
 void FileList::InvertSelect() {

@@ -2,8 +2,8 @@
 // grid rows, always changed together, so data row r belongs to path r - 1.
 // No path is listed twice (exact, case-sensitive comparison). It fills the
 // list three ways (open dialog, folder scan, drop), each with its own rule
-// for what counts as a PDF, and offers the row commands: remove, tick,
-// untick, invert. GUI thread only; a run takes its entries at its start.
+// for what counts as a PDF (a dropped folder is scanned), and offers the row commands: remove,
+// tick, untick, invert. GUI thread only; a run takes its entries at its start.
 #pragma once
 
 #include "convert/ConversionRun.h"
@@ -17,6 +17,7 @@
 #include <vector>
 
 class CheckBoxGrid;
+class PasswordDelegate;
 class QWidget;
 
 // "1,234 KB": bytes div 1024, digits grouped by three.
@@ -71,6 +72,10 @@ public:
     void ClearAll();
     void InvertSelect();
 
+    // Password cells show dots unless shown ("Show Passwords").
+    bool PasswordsShown() const;
+    void SetPasswordsShown(bool shown);
+
 signals:
     // Open File or Import Directory confirmed: the progress display resets.
     void ProgressResetRequested();
@@ -79,6 +84,7 @@ signals:
 
 private:
     CheckBoxGrid* m_grid;
+    PasswordDelegate* m_passwords;
     QWidget* m_dialogParent;
     QStringList m_paths;
     OpenDialog m_openDialog;

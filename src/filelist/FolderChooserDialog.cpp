@@ -15,7 +15,7 @@
 #include <QTreeView>
 
 FolderChooserDialog::FolderChooserDialog(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Please Select a Folder"));
+    setWindowTitle(tr("Please Select a Folder"));
     m_model = new QFileSystemModel(this);
     m_model->setFilter(QDir::AllDirs | QDir::Files | QDir::NoDotAndDotDot | QDir::Hidden |
                        QDir::System);
@@ -32,15 +32,15 @@ FolderChooserDialog::FolderChooserDialog(QWidget* parent) : QDialog(parent) {
     for (int column = 1; column < m_model->columnCount(); ++column)
         m_view->setColumnHidden(column, column != 1);
 
-    auto* typeLabel = new QLabel(QStringLiteral("Please Select the File Type:"), this);
+    auto* typeLabel = new QLabel(tr("Please Select the File Type:"), this);
     m_types = new QComboBox(this);
-    m_types->addItem(QStringLiteral("PDF Files (*.pdf)"));
-    auto* folderLabel = new QLabel(QStringLiteral("Current Folder:"), this);
+    m_types->addItem(tr("PDF Files (*.pdf)"));
+    auto* folderLabel = new QLabel(tr("Current Folder:"), this);
     m_edit = new QLineEdit(this);
     folderLabel->setBuddy(m_edit);
 
     auto* buttons = new QDialogButtonBox(this);
-    m_select = buttons->addButton(QStringLiteral("&Select"), QDialogButtonBox::AcceptRole);
+    m_select = buttons->addButton(tr("&Select"), QDialogButtonBox::AcceptRole);
     buttons->addButton(QDialogButtonBox::Cancel);
     m_select->setDefault(true);
 
@@ -78,19 +78,17 @@ bool FolderChooserDialog::TrySelect() {
     if (folder.isEmpty())
         folder = m_currentFolder;
     if (folder.contains(QStringLiteral("//"))) {
-        talvore::ShowMessage(this, QStringLiteral("Invalid directory"),
-                             talvore::MessageIcon::Error);
+        talvore::ShowMessage(this, tr("Invalid directory"), talvore::MessageIcon::Error);
         return false;
     }
     if (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
         folder.chop(1);
     if (!QFileInfo(folder).isDir()) {
-        const QString question =
-            folder + QStringLiteral("\n\nThe selected path isn't exist, create it?");
+        const QString question = folder + tr("\n\nThe selected path isn't exist, create it?");
         if (talvore::AskYesNo(this, question)) {
             QDir().mkpath(folder);
             if (!QFileInfo(folder).isDir()) {
-                talvore::ShowMessage(this, QStringLiteral("Can not create directory\n") + folder);
+                talvore::ShowMessage(this, tr("Can not create directory\n") + folder);
                 return false;
             }
         }

@@ -3,6 +3,7 @@
 #include "convert/ConversionRun.h"
 #include "convert/PathParts.h"
 
+#include <ErrorCodes.h>
 #include <PDFDoc.h>
 #include <Page.h>
 #include <goo/GooString.h>
@@ -149,8 +150,10 @@ PdfSummary MakePdfSummary(const std::string& path) {
     // Empty passwords: a document that needs a user password stays closed.
     auto document = std::make_unique<PDFDoc>(std::make_unique<GooString>(longPath), GooString(""),
                                              GooString(""));
-    if (!document->isOk())
+    if (!document->isOk()) {
+        summary.NeedsPassword = document->getErrorCode() == errEncrypted;
         return summary;
+    }
 
     summary.Valid = true;
     summary.PageCount = document->getNumPages();

@@ -49,6 +49,9 @@ struct PdfSummary {
     // False: the document is not a valid PDF (or needs a user password);
     // the caller shows NotValidPdfMessage.
     bool Valid = false;
+    // Not valid because a user password is needed: the desktop asks for it
+    // in the summary pane instead of a message box.
+    bool NeedsPassword = false;
     int PageCount = 0; // meaningful when Valid
 };
 

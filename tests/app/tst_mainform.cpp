@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QSignalSpy>
+#include <QStyledItemDelegate>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QtTest>
@@ -38,6 +39,7 @@ private slots:
     void OWithoutCtrlDoesNothing();
     void KeysInTheGrid();
     void PasswordEditorKeepsItsKeys();
+    void PasswordsShowAsDotsUntilShown();
     void F5StartsARunShiftF5DoesNot();
     void ContextMenuPlaces();
     void DropAddsFiles();
@@ -324,6 +326,67 @@ void MainFormTest::PasswordEditorKeepsItsKeys() {
     QVERIFY(!m_form->Files().IsTicked(1)); // Space only typed
 }
 
+void MainFormTest::PasswordsShowAsDotsUntilShown() {
+    AddFiles(2);
+    CheckBoxGrid* grid = m_form->Grid();
+    FileList& files = m_form->Files();
+    grid->item(0, FileList::OwnerColumn)->setText(QStringLiteral("own er"));
+    grid->HighlightRow(2);
+    grid->setCurrentCell(1, FileList::UserColumn);
+    grid->editItem(grid->item(1, FileList::UserColumn));
+    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    QVERIFY(editor);
+    QCOMPARE(editor->echoMode(), QLineEdit::Password);
+    QTest::keyClicks(editor, QStringLiteral("pa ss"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTRY_COMPARE(files.UserPasswordOfRow(2), QStringLiteral("pa ss"));
+
+    const auto shown = [&](int row, int column) {
+        const QModelIndex index = grid->model()->index(row - 1, column);
+        auto* delegate = static_cast<QStyledItemDelegate*>(grid->itemDelegateForIndex(index));
+        return delegate->displayText(index.data(), QLocale());
+    };
+    const QString dot(QChar(0x25CF));
+    QCOMPARE(shown(1, FileList::OwnerColumn), dot.repeated(6));
+    QCOMPARE(shown(2, FileList::UserColumn), dot.repeated(5));
+    QCOMPARE(shown(2, FileList::OwnerColumn), QString());
+    QCOMPARE(shown(1, FileList::NameColumn), QStringLiteral("doc1.pdf"));
+
+    // The row's context menu reveals them while its item is checked.
+    const QPoint overGrid = m_form->mapToGlobal(QPoint(100, 50));
+    const auto showPasswords = [&](const QMenu& menu) -> QAction* {
+        for (QAction* action : menu.actions()) {
+            if (action->text() == QStringLiteral("Show Passwords"))
+                return action;
+        }
+        return nullptr;
+    };
+    std::unique_ptr<QMenu> menu = m_form->BuildContextMenu(overGrid, true);
+    QAction* reveal = showPasswords(*menu);
+    QVERIFY(reveal && reveal->isCheckable() && !reveal->isChecked());
+    reveal->trigger();
+    QVERIFY(files.PasswordsShown());
+    QCOMPARE(shown(1, FileList::OwnerColumn), QStringLiteral("own er"));
+    QCOMPARE(shown(2, FileList::UserColumn), QStringLiteral("pa ss"));
+    grid->editItem(grid->item(0, FileList::OwnerColumn));
+    editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    QVERIFY(editor);
+    QCOMPARE(editor->echoMode(), QLineEdit::Normal);
+    QTest::keyClick(editor, Qt::Key_Escape);
+    menu = m_form->BuildContextMenu(overGrid, true);
+    reveal = showPasswords(*menu);
+    QVERIFY(reveal->isChecked());
+    reveal->trigger();
+    QVERIFY(!files.PasswordsShown());
+    QCOMPARE(shown(1, FileList::OwnerColumn), dot.repeated(6));
+
+    // What the run takes is the text as typed.
+    const std::vector<RunEntry> entries = files.TickedEntries();
+    QCOMPARE(entries.size(), size_t(2));
+    QCOMPARE(entries[0].OwnerPassword, std::string("own er"));
+    QCOMPARE(entries[1].UserPassword, std::string("pa ss"));
+}
+
 void MainFormTest::F5StartsARunShiftF5DoesNot() {
     AddFiles(1);
     m_form->Files().ClearAll(); // an empty run list: the run ends at once
@@ -356,12 +419,13 @@ void MainFormTest::ContextMenuPlaces() {
         labels << (action->isSeparator() ? QStringLiteral("-") : action->text());
         QVERIFY(action->isEnabled());
     }
-    QCOMPARE(labels, (QStringList{"Open File\tCtrl+O", "Import Directory\tCtrl+D", "-",
-                                  "Open File Directory\tCtrl+E", "Open with Associated App\tCtrl+W",
-                                  "-", "Remove Selected\tDel", "Remove All\tCtrl+Del", "-",
-                                  "Select Current Item\tSpace", "Select All Items\tCtrl+A",
-                                  "Clear All Selected\tCtrl+X", "Invert Select\tCtrl+I", "-",
-                                  "Start Convert\tF5", "Stop Convert\tShift+F5"}));
+    QCOMPARE(labels,
+             (QStringList{"Open File\tCtrl+O", "Import Directory\tCtrl+D", "-",
+                          "Open File Directory\tCtrl+E", "Open with Associated App\tCtrl+W", "-",
+                          "Remove Selected\tDel", "Remove All\tCtrl+Del", "-",
+                          "Select Current Item\tSpace", "Select All Items\tCtrl+A",
+                          "Clear All Selected\tCtrl+X", "Invert Select\tCtrl+I", "-",
+                          "Start Convert\tF5", "Stop Convert\tShift+F5", "-", "Show Passwords"}));
     QVERIFY(!m_form->BuildContextMenu(overGrid, false)); // from the keyboard
     QVERIFY(!m_form->BuildContextMenu(m_form->mapToGlobal(QPoint(100, 300)), true)); // info text
     QVERIFY(!m_form->BuildContextMenu(m_form->mapToGlobal(QPoint(20, 230)), true));  // a button

@@ -12,14 +12,27 @@
 #include "controls/CaptionProgressBar.h"
 #include "controls/CheckBoxGrid.h"
 #include "controls/HyperlinkLabel.h"
+#include "controls/IconButton.h"
+#include "controls/OptionTree.h"
 #include "filelist/FileList.h"
 #include "support/RecordingMessages.h"
 
+#include <QAccessible>
+#include <QComboBox>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
+#include <QScrollBar>
+#include <QSignalSpy>
 #include <QSplitter>
+#include <QStyleOptionHeader>
 #include <QTemporaryDir>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QUrl>
+#include <QUrlQuery>
 #include <QtTest>
 
 using namespace talvore;
@@ -32,10 +45,15 @@ private slots:
     void init();
     void cleanup();
     void TitleSizeAndPanes();
+    void GridHeaderIsBold14PxInTheWindow();
+    void UsableAtTheMinimumSize();
+    void IconButtonsAndBarsHaveAccessibleNames();
     void MenuLabels();
     void TheTwelveShortcuts();
     void AvailabilityWhenIdle();
     void AcceleratorsAskTheForm();
+    void EveryKeyRunsItsCommandOnce_data();
+    void EveryKeyRunsItsCommandOnce();
     void HelpCommands();
     void ManualMissingDoesNothing();
     void AboutBox();
@@ -95,6 +113,134 @@ void MainFrameTest::TitleSizeAndPanes() {
     // The form fills its pane.
     QCOMPARE(m_frame->Form()->size(), splitter->widget(0)->size());
     QCOMPARE(m_frame->palette().color(QPalette::Window), QColor(207, 234, 254));
+}
+
+// The header's font holds in the window, whatever the panes around it
+// are styled with.
+void MainFrameTest::GridHeaderIsBold14PxInTheWindow() {
+    QHeaderView* header = m_frame->Form()->Grid()->horizontalHeader();
+    QCOMPARE(header->font().pixelSize(), 14);
+    QVERIFY(header->font().bold());
+    // The drawn label of "File Name" is as wide as the bold 14 px font
+    // makes it.
+    const int column = FileList::NameColumn;
+    const QImage picture = header->grab().toImage();
+    const int left = header->sectionViewportPosition(column);
+    const int right = left + header->sectionSize(column);
+    const QColor ground = picture.pixelColor(left + 3, 2);
+    int first = right, last = left;
+    for (int x = left + 3; x < right - 3; ++x) {
+        for (int y = 1; y < picture.height() - 1; ++y) {
+            const QColor c = picture.pixelColor(x, y);
+            if (qAbs(c.lightness() - ground.lightness()) > 100) {
+                first = std::min(first, x);
+                last = std::max(last, x);
+            }
+        }
+    }
+    const int expected =
+        QFontMetrics(header->font()).boundingRect(QStringLiteral("File Name")).width();
+    QVERIFY2(
+        qAbs((last - first + 1) - expected) <= 3,
+        qPrintable(QStringLiteral("drawn %1, expected %2").arg(last - first + 1).arg(expected)));
+}
+
+// At 880 x 565 the values of the options panel and the grid's columns are
+// all in view, and the rows just added are shown.
+void MainFrameTest::UsableAtTheMinimumSize() {
+    m_frame->resize(880, 565);
+    QTRY_COMPARE(m_frame->size(), QSize(880, 565));
+    CheckBoxGrid* grid = m_frame->Form()->Grid();
+    FileList& files = m_frame->Form()->Files();
+    for (int i = 1; i <= 100; ++i) {
+        const QString path = m_dir->filePath(QStringLiteral("document-%1.pdf").arg(i));
+        QFile(path).open(QIODevice::WriteOnly);
+        files.ImportFile(path);
+        if (i == 1 || i == 30 || i == 100) {
+            QCoreApplication::processEvents();
+            // The new row is in view, and so is every column.
+            const QRect last = grid->visualItemRect(grid->item(i - 1, FileList::NameColumn));
+            QVERIFY2(grid->viewport()->rect().contains(last), qPrintable(QString::number(i)));
+            QVERIFY(!grid->horizontalScrollBar()->isVisible());
+            const int lastColumn = FileList::ColumnCount - 1;
+            QVERIFY(grid->columnViewportPosition(lastColumn) + grid->columnWidth(lastColumn) <=
+                    grid->viewport()->width());
+            for (int column = 0; column < FileList::ColumnCount; ++column)
+                QVERIFY(grid->columnWidth(column) >= CheckBoxGrid::MinFittedWidth);
+        }
+    }
+    QVERIFY(grid->verticalScrollBar()->isVisible());
+    // The scroll bar took the room: the file names gave way.
+    QVERIFY(grid->columnWidth(FileList::NameColumn) <
+            FileList::DefaultWidths[FileList::NameColumn]);
+    for (int column = 0; column < FileList::ColumnCount; ++column) {
+        if (column != FileList::NameColumn)
+            QCOMPARE(grid->columnWidth(column), FileList::DefaultWidths[column]);
+    }
+
+    // Every editor of the options panel, spinner buttons included, lies
+    // inside the panel, and each list is as wide as its longest choice.
+    OptionTree* tree = m_frame->RightView()->Tree();
+    QTreeWidget* view = tree->findChild<QTreeWidget*>();
+    QVERIFY(view);
+    QVERIFY(!view->horizontalScrollBar()->isVisible());
+    const QRect inside = view->viewport()->rect();
+    int checked = 0;
+    for (int id = 1; id <= tree->ItemCount(); ++id) {
+        QList<QWidget*> parts;
+        OptionItem* item = tree->FindItem(id);
+        if (item->ItemKind() == OptionItem::Kind::List) {
+            QComboBox* box = static_cast<OptionListItem*>(item)->Editor();
+            QVERIFY(box->width() >= box->sizeHint().width());
+            parts << box;
+        } else if (item->ItemKind() == OptionItem::Kind::Spinner) {
+            auto* spinner = static_cast<OptionSpinnerItem*>(item);
+            parts << spinner->Editor() << spinner->UpButton() << spinner->DownButton();
+        } else if (item->ItemKind() == OptionItem::Kind::Folder) {
+            parts << static_cast<OptionFolderItem*>(item)->Field();
+        }
+        for (QWidget* part : parts) {
+            const QRect placed(part->mapTo(view->viewport(), QPoint(0, 0)), part->size());
+            QVERIFY2(inside.contains(placed), qPrintable(item->Label()));
+            QVERIFY(part->width() > 0);
+            ++checked;
+        }
+    }
+    QCOMPARE(checked, 14); // four lists, three spinners, one folder
+}
+
+// Every button that shows only a picture, and each progress bar, has a
+// name for assistive technology; the bars also tell their caption.
+void MainFrameTest::IconButtonsAndBarsHaveAccessibleNames() {
+    QStringList names;
+    int buttons = 0;
+    for (QToolButton* button : m_frame->findChildren<QToolButton*>()) {
+        // Qt's own (the menu bar's overflow arrow) are Qt's to name.
+        if (button->objectName().startsWith(QLatin1String("qt_")))
+            continue;
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(button);
+        QVERIFY(accessible);
+        const QString name = accessible->text(QAccessible::Name);
+        QVERIFY2(!name.isEmpty(), qPrintable(button->objectName() + button->toolTip()));
+        names << name;
+        ++buttons;
+    }
+    // Six form buttons, two per spinner, the folder's browse button.
+    QCOMPARE(buttons, 6 + 3 * 2 + 1);
+    QVERIFY(names.contains(QStringLiteral("Remove Current Selected Item")));
+    QVERIFY(names.contains(QStringLiteral("End Page: step up")));
+    QVERIFY(names.contains(QStringLiteral("Choose a folder")));
+
+    MainForm* form = m_frame->Form();
+    const std::pair<CaptionProgressBar*, const char*> bars[] = {{form->CurrentBar(), "Current"},
+                                                                {form->TotalBar(), "Total"}};
+    for (const auto& [bar, name] : bars) {
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(bar);
+        QVERIFY(accessible);
+        QCOMPARE(accessible->text(QAccessible::Name), QString::fromLatin1(name));
+        QCOMPARE(accessible->text(QAccessible::Description),
+                 QStringLiteral("Waiting for converting."));
+    }
 }
 
 void MainFrameTest::MenuLabels() {
@@ -207,6 +353,88 @@ void MainFrameTest::AcceleratorsAskTheForm() {
     QCOMPARE(form->Files().FileCount(), 0);
 }
 
+void MainFrameTest::EveryKeyRunsItsCommandOnce_data() {
+    QTest::addColumn<QString>("focus");
+    QTest::newRow("grid") << QStringLiteral("grid");
+    QTest::newRow("form button") << QStringLiteral("button");
+    QTest::newRow("options panel") << QStringLiteral("panel");
+}
+
+// The form's key filter and the menu accelerators both know these keys;
+// whichever acts, a press runs its command once.
+void MainFrameTest::EveryKeyRunsItsCommandOnce() {
+    QFETCH(QString, focus);
+    MainForm* form = m_frame->Form();
+    FileList& files = form->Files();
+    int openDialogs = 0, folderDialogs = 0;
+    files.SetOpenDialog([&](QWidget*) {
+        ++openDialogs;
+        return QStringList();
+    });
+    files.SetFolderDialog([&](QWidget*) {
+        ++folderDialogs;
+        return QString();
+    });
+    QStringList paths;
+    for (int i = 1; i <= 4; ++i) {
+        paths << m_dir->filePath(QStringLiteral("doc%1.pdf").arg(i));
+        QFile(paths.last()).open(QIODevice::WriteOnly);
+        files.ImportFile(paths.last());
+    }
+    files.ClearAll();
+    QWidget* focused = focus == QLatin1String("grid") ? static_cast<QWidget*>(form->Grid())
+                       : focus == QLatin1String("button")
+                           ? static_cast<QWidget*>(form->Button(IdOpenFile))
+                           : m_frame->RightView();
+    const auto press = [&](QKeyCombination key) {
+        form->Grid()->HighlightRow(2);
+        focused->setFocus();
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : m_frame,
+                        key.key(), key.keyboardModifiers());
+    };
+    QSignalSpy ran(form, &MainForm::CommandRan);
+    // Removing comes last, as it changes the rows the others work on.
+    for (const FormCommand& command : FormCommands()) {
+        if (command.Id == IdRemoveSelected || command.Id == IdRemoveAll)
+            continue;
+        // A focused button is pressed by Space as well: the key still
+        // reaches the control that has the focus.
+        if (command.Id == IdSelectCurrent && focus == QLatin1String("button"))
+            continue;
+        ran.clear();
+        const QList<bool> ticksBefore = {files.IsTicked(1), files.IsTicked(2), files.IsTicked(3)};
+        const qsizetype requestsBefore = m_shell->Requests.size();
+        press(command.Key);
+        QCOMPARE(ran.size(), 1);
+        QCOMPARE(ran.first().first().toInt(), command.Id);
+        if (command.Id == IdOpenFileDirectory)
+            QCOMPARE(m_shell->Requests.mid(requestsBefore),
+                     QStringList(QStringLiteral("explore ") + m_dir->path() + QLatin1Char('/')));
+        if (command.Id == IdOpenWithApp)
+            QCOMPARE(m_shell->Requests.mid(requestsBefore),
+                     QStringList(QStringLiteral("open ") + paths[1]));
+        if (command.Id == IdInvertSelect) {
+            for (int row = 1; row <= 3; ++row)
+                QCOMPARE(files.IsTicked(row), !ticksBefore[row - 1]);
+        }
+        if (command.Id == IdStartConvert)
+            QTRY_VERIFY(!form->IsConverting());
+    }
+    QCOMPARE(openDialogs, 1);
+    QCOMPARE(folderDialogs, 1);
+
+    ran.clear();
+    press(CommandKey(IdRemoveSelected));
+    QCOMPARE(ran.size(), 1);
+    QCOMPARE(files.FileCount(), 3);
+    QCOMPARE(files.PathOfRow(2), paths[2]);
+    QCOMPARE(files.PathOfRow(3), paths[3]);
+    ran.clear();
+    press(CommandKey(IdRemoveAll));
+    QCOMPARE(ran.size(), 1);
+    QCOMPARE(files.FileCount(), 0);
+}
+
 void MainFrameTest::HelpCommands() {
     QFile manual(m_dir->filePath(QStringLiteral("manual.html")));
     QVERIFY(manual.open(QIODevice::WriteOnly));
@@ -218,15 +446,29 @@ void MainFrameTest::HelpCommands() {
     QCOMPARE(m_shell->Requests.size(), 4);
     QCOMPARE(m_shell->Requests[0],
              QStringLiteral("open ") + m_dir->filePath(QStringLiteral("manual.html")));
-    const QString mail = m_shell->Requests[1];
-    QVERIFY(mail.startsWith(QStringLiteral(
-        "url mailto:?subject=Invitation from Merrowind - Ostrael&Body=Hello!%0A%0D")));
-    QVERIFY(mail.contains(QStringLiteral("Learn more by visiting%0A") + HomePageUrl() +
-                          QStringLiteral("%0A%0D")));
-    QVERIFY(mail.contains(QStringLiteral("To download it right now click here%0A") +
-                          DownloadPageUrl() + QStringLiteral("%0A%0D")));
-    QVERIFY(mail.endsWith(QStringLiteral("%0A%0D[please type your text here]%0A%0D")));
-    QVERIFY(!mail.contains(QLatin1Char('\n')));
+    // The mail address as the desktop receives it: parsed strictly, with
+    // the subject and the body intact.
+    QVERIFY(m_shell->Requests[1].startsWith(QStringLiteral("url ")));
+    const QUrl mail = ShellUrl(m_shell->Requests[1].mid(4));
+    QVERIFY2(mail.isValid(), qPrintable(mail.errorString()));
+    QCOMPARE(mail.scheme(), QStringLiteral("mailto"));
+    QVERIFY(mail.path().isEmpty());
+    const QUrlQuery query(mail);
+    QCOMPARE(query.queryItems(QUrl::FullyDecoded).size(), 2);
+    QCOMPARE(query.queryItemValue(QStringLiteral("subject"), QUrl::FullyDecoded),
+             QStringLiteral("Invitation from Merrowind - Ostrael"));
+    const QString body = query.queryItemValue(QStringLiteral("Body"), QUrl::FullyDecoded);
+    QVERIFY(body.startsWith(QStringLiteral("Hello!\n\rI have been using Ostrael, ")));
+    QVERIFY(body.contains(QStringLiteral("Learn more by visiting\n") + HomePageUrl() +
+                          QStringLiteral("\n\r")));
+    QVERIFY(body.contains(QStringLiteral("To download it right now click here\n") +
+                          DownloadPageUrl() + QStringLiteral("\n\r")));
+    QVERIFY(body.endsWith(QStringLiteral("\n\r[please type your text here]\n\r")));
+    QCOMPARE(body, InvitationMailText());
+    // Nothing a mail client could read as a second field or a line break.
+    const QString raw = m_shell->Requests[1].mid(4);
+    QVERIFY(!raw.contains(u' ') && !raw.contains(u'\n') && !raw.contains(u'['));
+    QCOMPARE(raw.count(u'&'), 1);
     QCOMPARE(m_shell->Requests[2], QStringLiteral("url ") + ProductPageUrl());
     QCOMPARE(m_shell->Requests[3], QStringLiteral("url ") + HomePageUrl());
     // F1 opens the manual as the label says.

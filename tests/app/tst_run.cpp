@@ -7,6 +7,7 @@
 #include "AppTestSupport.h"
 #include "app/CMainFrame.h"
 #include "app/CommandTable.h"
+#include "app/GuiRunObserver.h"
 #include "controls/CaptionProgressBar.h"
 #include "controls/CheckBoxGrid.h"
 #include "controls/IconButton.h"
@@ -53,6 +54,8 @@ private slots:
     void AvailabilityDuringARunAndStopBetweenDocuments();
     void ClosingDuringARunWaitsForTheDocument();
     void FormDestroyedDuringARunLetsTheWorkerGo();
+    void FailedImagesAreNamedAtTheEnd();
+    void QueuedCaptionsDoNotOverwriteTheStop();
 
 private:
     QString MakePdf(const QString& name, int pages);
@@ -173,8 +176,10 @@ void RunTest::AvailabilityDuringARunAndStopBetweenDocuments() {
             if (!action->isSeparator())
                 (action->isEnabled() ? enabled : greyed) += 1;
         }
+        // Three commands and "Show Passwords", which only changes the look.
         QCOMPARE(greyed, 9);
-        QCOMPARE(enabled, 3);
+        QCOMPARE(enabled, 4);
+        QVERIFY(menu->actions().last()->isEnabled());
 
         // Keys follow availability during a run: these change nothing.
         m_form->Grid()->setFocus();
@@ -201,7 +206,8 @@ void RunTest::AvailabilityDuringARunAndStopBetweenDocuments() {
     m_form->Button(IdStartConvert)->click();
     QVERIFY(finished.wait(20000));
     QVERIFY(checked);
-    QCOMPARE(m_messages->Texts, QStringList{QStringLiteral("Not a valid pdf file!")});
+    // The document's path under the text.
+    QCOMPARE(m_messages->Texts, QStringList{QStringLiteral("Not a valid pdf file!\n") + broken});
     // "Convert stopped." stays; the third document is never opened.
     QCOMPARE(log.Current.last(), QStringLiteral("Convert stopped."));
     QCOMPARE(log.Total.last(), QStringLiteral("Convert stopped."));
@@ -222,18 +228,28 @@ void RunTest::ClosingDuringARunWaitsForTheDocument() {
     bool closeRefused = false;
     m_messages->WhileShown = [&](const QString&) {
         // Closing now stops the run and leaves the window up for the
-        // document in hand.
+        // document in hand, with a wait cursor and a caption that says so.
         closeRefused = !m_frame->close();
         QVERIFY(m_frame->isVisible());
-        QCOMPARE(m_form->CurrentBar()->Caption(), QStringLiteral("Convert stopped."));
+        QCOMPARE(m_form->CurrentBar()->Caption(),
+                 QStringLiteral("Convert stopped. Finishing the current page..."));
+        QCOMPARE(m_form->TotalBar()->Caption(), QStringLiteral("Convert stopped."));
+        QVERIFY(QApplication::overrideCursor());
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        // A second close while waiting changes nothing.
+        QVERIFY(!m_frame->close());
     };
     m_form->StartConvert();
     QTRY_VERIFY_WITH_TIMEOUT(!m_frame->isVisible(), 20000);
     QVERIFY(closeRefused);
     QVERIFY(!m_form->IsConverting());
+    QVERIFY(!QApplication::overrideCursor());
     // The stopped run sets no caption after the stop; the close that
     // follows the run stops once more, as every close does.
-    QCOMPARE(log.Current, (QStringList{"Convert stopped.", "Convert stopped."}));
+    QCOMPARE(log.Current,
+             (QStringList{"Convert stopped.", "Convert stopped. Finishing the current page...",
+                          "Convert stopped.", "Convert stopped. Finishing the current page...",
+                          "Convert stopped."}));
     QVERIFY(!QFileInfo(m_dir->filePath(QStringLiteral("second"))).exists());
 
     // Then the form goes and the settings are written.
@@ -259,6 +275,53 @@ void RunTest::FormDestroyedDuringARunLetsTheWorkerGo() {
     form.reset();
     QTest::qWait(50); // anything still queued must be dropped, not delivered
     QVERIFY(!QFileInfo(m_dir->filePath(QStringLiteral("doc5"))).exists());
+}
+
+// Images the run could not deliver are named after the run, per document
+// with the count and the first reason, beside "Convert Finished".
+void RunTest::FailedImagesAreNamedAtTheEnd() {
+    const QString good = MakePdf(QStringLiteral("good.pdf"), 1);
+    // Two image dictionaries the core refuses (no width), one good image.
+    talvore::testing::PdfWriter writer;
+    const int bad =
+        writer.AddImage(8, 6, "/DeviceRGB", 8, "", std::string(8 * 6 * 3, 'a'), "/Width 0");
+    const int fine = writer.AddImage(8, 6, "/DeviceRGB", 8, "", std::string(8 * 6 * 3, 'b'));
+    writer.AddPage("q 10 0 0 10 0 0 cm /Bad Do /Bad Do /Fine Do Q",
+                   "<< /XObject << /Bad " + std::to_string(bad) + " 0 R /Fine " +
+                       std::to_string(fine) + " 0 R >> >>");
+    const QString failing = m_dir->filePath(QStringLiteral("failing.pdf"));
+    QVERIFY(writer.WriteFile(QFile::encodeName(failing).toStdString()));
+    m_form->Files().DropFiles({good, failing});
+    QSignalSpy finished(m_form, &MainForm::RunFinished);
+    bool convertingWhileShown = false;
+    m_messages->WhileShown = [&](const QString&) { convertingWhileShown = m_form->IsConverting(); };
+    m_form->StartConvert();
+    QVERIFY(finished.wait(20000));
+    QCOMPARE(m_messages->Texts.size(), 1);
+    const QString text = m_messages->Texts.first();
+    QVERIFY2(text.startsWith(QStringLiteral("Not every image could be saved:\n\n") + failing +
+                             QStringLiteral("\n    2 images failed; the first: ")),
+             qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("page 1: the PDF core refused an image")),
+             qPrintable(text));
+    QVERIFY(!text.contains(good));
+    // Shown before the buttons return, the caption stays as it was.
+    QVERIFY(convertingWhileShown);
+    QCOMPARE(m_form->TotalBar()->Caption(), QStringLiteral("Convert Finished"));
+    QCOMPARE(QDir(m_dir->filePath(QStringLiteral("failing"))).entryList(QDir::Files).size(), 1);
+}
+
+// A caption the worker sent before the stop may arrive after it.
+void RunTest::QueuedCaptionsDoNotOverwriteTheStop() {
+    GuiRunObserver observer(m_form);
+    observer.SetCurrentCaption("Page 1 of 2, 50%");
+    observer.SetCurrentPosition(50);
+    observer.SetTotalCaption("File 1 of 1, 100%");
+    m_form->StopConvert();
+    QCoreApplication::processEvents();
+    QCOMPARE(m_form->CurrentBar()->Caption(), QStringLiteral("Convert stopped."));
+    QCOMPARE(m_form->TotalBar()->Caption(), QStringLiteral("Convert stopped."));
+    QCOMPARE(m_form->CurrentBar()->value(), 0);
 }
 
 QTEST_MAIN(RunTest)

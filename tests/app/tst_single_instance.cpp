@@ -18,6 +18,8 @@
 #include <QtTest>
 
 #include <cstdio>
+#include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -86,6 +88,7 @@ class SingleInstanceTest : public QObject {
 private slots:
     void SecondStartHandsOver();
     void LoneStartAfterACrashStillListens();
+    void OneInstancePerDisplayAndSession();
 };
 
 void SingleInstanceTest::SecondStartHandsOver() {
@@ -143,6 +146,36 @@ void SingleInstanceTest::LoneStartAfterACrashStillListens() {
     QVERIFY(app.ListenForOtherInstances());
     CConverterApp later(InstanceOptions(folder.path(), instance));
     QVERIFY(later.HandOverToRunningInstance());
+}
+
+// A start on another display or in another login session opens its own
+// window; only a start where the running one is shown hands over.
+void SingleInstanceTest::OneInstancePerDisplayAndSession() {
+    QTemporaryDir folder;
+    const QString instance =
+        QStringLiteral("talvore-places-%1").arg(QCoreApplication::applicationPid());
+    const auto at = [&](const QString& display, const QString& session) {
+        CConverterApp::Options options = InstanceOptions(folder.path(), instance);
+        options.Display = display;
+        options.Session = session;
+        return std::make_unique<CConverterApp>(options);
+    };
+    auto running = at(QStringLiteral(":1"), QStringLiteral("3"));
+    QVERIFY(running->ListenForOtherInstances());
+    QVERIFY(!at(QStringLiteral(":2"), QStringLiteral("3"))->HandOverToRunningInstance());
+    QVERIFY(!at(QStringLiteral(":1"), QStringLiteral("4"))->HandOverToRunningInstance());
+    QVERIFY(!at(QString(), QString())->HandOverToRunningInstance());
+    QVERIFY(at(QStringLiteral(":1"), QStringLiteral("3"))->HandOverToRunningInstance());
+
+    // The name tells the user, the display and the session, and a Wayland
+    // socket path or a long value cannot break out of the socket folder.
+    const QString name =
+        at(QStringLiteral("/run/user/1000/wayland-0"), QString(120, u'x'))->ServerName();
+    QVERIFY(name.startsWith(instance + QStringLiteral("-%1-d").arg(::getuid())));
+    QVERIFY(!name.contains(u'/'));
+    QVERIFY(name.size() < instance.size() + 80);
+    QCOMPARE(at(QStringLiteral(":0"), QStringLiteral("c2"))->ServerName(),
+             instance + QStringLiteral("-%1-d_0-sc2").arg(::getuid()));
 }
 
 int main(int argc, char* argv[]) {

@@ -42,6 +42,7 @@ private slots:
     void selectedPagesLeavesEndPageAlone();
     void invalidFileKeepsFirstFivePieces();
     void replacesWhatWasShownBefore();
+    void userPasswordNeededIsSaidInThePane();
 
 private:
     QString WritePdf(const QString& name, const talvore::testing::PageLayout& layout) {
@@ -143,7 +144,7 @@ void SummaryViewTest::invalidFileKeepsFirstFivePieces() {
     CRightView panel(settings);
     QTextEdit box;
     ShowPdfSummary(&box, path, &panel);
-    QCOMPARE(m_messages.Texts, QStringList{QStringLiteral("Not a valid pdf file!")});
+    QCOMPARE(m_messages.Texts, QStringList{QStringLiteral("Not a valid pdf file!\n") + path});
     const QString text = box.toPlainText();
     QVERIFY(text.startsWith(
         path + QStringLiteral("\nSummary:\n\tFile Size: 1 KB (1,024 Bytes)\n\tCreation Time: ")));
@@ -165,6 +166,36 @@ void SummaryViewTest::replacesWhatWasShownBefore() {
     QVERIFY(!text.contains(first));
     QVERIFY(!text.contains(QStringLiteral("old text")));
     QCOMPARE(text.count(QStringLiteral("Summary:")), 1);
+}
+
+// The user is to type the password into the row: a line in the pane says
+// so, and no box comes up on every click.
+void SummaryViewTest::userPasswordNeededIsSaidInThePane() {
+    const QString plain = WritePdf(QStringLiteral("plain.pdf"), talvore::testing::PageLayout{});
+    const QString locked = m_dir->filePath(QStringLiteral("locked.pdf"));
+    const QString ownerOnly = m_dir->filePath(QStringLiteral("owner-only.pdf"));
+    QVERIFY(talvore::testing::EncryptWithQpdf(QFile::encodeName(plain).toStdString(),
+                                              QFile::encodeName(locked).toStdString(), "user",
+                                              "owner", 256, {}));
+    QVERIFY(talvore::testing::EncryptWithQpdf(QFile::encodeName(plain).toStdString(),
+                                              QFile::encodeName(ownerOnly).toStdString(), "",
+                                              "owner", 256, {}));
+    const QString line = QStringLiteral(
+        "This file needs its user password: type it into the row's User Password cell.");
+    QTextEdit box;
+    for (int click = 0; click < 2; ++click)
+        ShowPdfSummary(&box, locked, nullptr);
+    QVERIFY(m_messages.Texts.isEmpty());
+    const QString text = box.toPlainText();
+    QVERIFY(text.startsWith(locked + QStringLiteral("\nSummary:\n")));
+    QVERIFY2(text.endsWith(QStringLiteral("PDF Description:\n\t") + line + u'\n'),
+             qPrintable(text));
+    QCOMPARE(text.count(line), 1);
+    // Opened without a user password, it gets the full report.
+    ShowPdfSummary(&box, ownerOnly, nullptr);
+    QVERIFY(!box.toPlainText().contains(line));
+    QVERIFY(box.toPlainText().contains(QStringLiteral("Number of Pages: 1\n")));
+    QVERIFY(m_messages.Texts.isEmpty());
 }
 
 QTEST_MAIN(SummaryViewTest)

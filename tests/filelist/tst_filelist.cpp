@@ -63,6 +63,7 @@ private slots:
     void UnreadableFileStillAdded();
     void ImportRules_data();
     void ImportRules();
+    void DroppedFolderAddsItsPdfs();
     void DuplicatesShowTheirMessage();
     void OpenFileResetsProgressOnceWhenConfirmed();
     void ImportDirectoryWalksDepthFirst();
@@ -227,6 +228,33 @@ void FileListTest::ImportRules() {
     QCOMPARE(m_list->FileCount(), taken ? 1 : 0);
     if (taken)
         QCOMPARE(m_list->PathOfRow(1), path);
+    QVERIFY(m_messages->Texts.isEmpty());
+}
+
+// A dropped folder is scanned as Import Directory scans one, in the order
+// of the drop, beside dropped files.
+void FileListTest::DroppedFolderAddsItsPdfs() {
+    const QString tree = m_dir->filePath(QStringLiteral("tree"));
+    QVERIFY(QDir().mkpath(tree + QStringLiteral("/sub")));
+    MakeFile(tree + QStringLiteral("/UPPER.PDF"));
+    MakeFile(tree + QStringLiteral("/sub/nested.pdf"));
+    MakeFile(tree + QStringLiteral("/notes.txt"));
+    MakeFile(tree + QStringLiteral("/reportpdf")); // the drop's own rule, not the scan's
+    const QString before = m_dir->filePath(QStringLiteral("before.pdf"));
+    const QString after = m_dir->filePath(QStringLiteral("after.pdf"));
+    MakeFile(before);
+    MakeFile(after);
+    QSignalSpy resets(m_list.get(), &FileList::ProgressResetRequested);
+    m_list->DropFiles({before, tree, after});
+    QStringList listed;
+    for (int row = 1; row <= m_list->FileCount(); ++row)
+        listed << m_list->PathOfRow(row);
+    QCOMPARE(listed.size(), 4);
+    QCOMPARE(listed.first(), before);
+    QCOMPARE(listed.last(), after);
+    QVERIFY(listed.contains(tree + QStringLiteral("/UPPER.PDF")));
+    QVERIFY(listed.contains(tree + QStringLiteral("/sub/nested.pdf")));
+    QCOMPARE(resets.size(), 0);
     QVERIFY(m_messages->Texts.isEmpty());
 }
 

@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace talvore {
 namespace {
 
@@ -166,18 +170,57 @@ TEST(ConversionSettings, FailedSaveIsReportedAndLeavesNothingBehind) {
     EXPECT_EQ(testing::ListFolder(folder.Path()), std::vector<std::string>{"plain"});
 }
 
-TEST(SettingsLocation, BesideTheExecutableWhenWritableElsePerUser) {
+TEST(SettingsLocation, PerUserUnlessAFileIsAlreadyBesideTheExecutable) {
     TemporaryFolder folder;
-    const std::string writable = folder.Path() + "/";
-    EXPECT_EQ(ChooseSettingsPath(writable, "/xdg", "/home/u"), writable + "Settings.ini");
+    // A writable folder without the file is no portable install.
+    const std::string module = folder.Path() + "/";
+    EXPECT_EQ(ChooseSettingsPath(module, "/xdg", "/home/u"), "/xdg/talvore/Settings.ini");
     const std::string missing = folder.Path() + "/missing/";
     EXPECT_EQ(ChooseSettingsPath(missing, "/xdg", "/home/u"), "/xdg/talvore/Settings.ini");
     EXPECT_EQ(ChooseSettingsPath(missing, "", "/home/u"), "/home/u/.config/talvore/Settings.ini");
     EXPECT_EQ(ChooseSettingsPath(missing, "relative", "/home/u"),
               "/home/u/.config/talvore/Settings.ini");
-    const std::string module = ModuleDirectory();
-    ASSERT_FALSE(module.empty());
-    EXPECT_EQ(module.back(), '/');
+    // No place at all: nothing, rather than the executable's folder.
+    EXPECT_EQ(ChooseSettingsPath(module, "", ""), "");
+    EXPECT_EQ(ChooseSettingsPath(module, "relative", "also-relative"), "");
+    // A folder named Settings.ini is not a settings file.
+    ASSERT_EQ(::mkdir((folder / "Settings.ini").c_str(), 0777), 0);
+    EXPECT_EQ(ChooseSettingsPath(module, "/xdg", "/home/u"), "/xdg/talvore/Settings.ini");
+    ::rmdir((folder / "Settings.ini").c_str());
+    // Portable mode: the file that is there wins over every other place.
+    ASSERT_TRUE(WriteWholeFile(folder / "Settings.ini", "[Output General]\n"));
+    EXPECT_EQ(ChooseSettingsPath(module, "/xdg", "/home/u"), module + "Settings.ini");
+    EXPECT_EQ(ChooseSettingsPath(module, "", ""), module + "Settings.ini");
+
+    const std::string executable = ModuleDirectory();
+    ASSERT_FALSE(executable.empty());
+    EXPECT_EQ(executable.back(), '/');
+}
+
+// The whole way, as a start takes it: the file is written under
+// XDG_CONFIG_HOME and nothing appears beside the executable.
+TEST(SettingsLocation, WrittenToTheConfigHomeNeverBesideTheExecutable) {
+    const std::string beside = ModuleDirectory() + "Settings.ini";
+    struct stat info {};
+    if (::stat(beside.c_str(), &info) == 0)
+        GTEST_SKIP() << beside << " exists: this build runs in portable mode";
+    TemporaryFolder config;
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    const std::string saved = old ? old : "";
+    ::setenv("XDG_CONFIG_HOME", config.Path().c_str(), 1);
+    const std::string path = SettingsPath();
+    EXPECT_EQ(path, config.Path() + "/talvore/Settings.ini");
+    ConversionSettings settings;
+    settings.JpegQuality = 42;
+    EXPECT_TRUE(SaveSettings(settings, path).Ok);
+    ConversionSettings reloaded;
+    LoadSettings(reloaded, path);
+    EXPECT_EQ(reloaded.JpegQuality, 42);
+    EXPECT_NE(::stat(beside.c_str(), &info), 0);
+    if (old)
+        ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+    else
+        ::unsetenv("XDG_CONFIG_HOME");
 }
 
 } // namespace
