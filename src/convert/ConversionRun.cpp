@@ -174,6 +174,7 @@ bool ConversionRun::RunDocument(int index, DocumentReport& report) {
     ImageDumpOutputDev device(output.FileRoot, converting, IMAGE_FILE_MAX_BYTES, pool.get());
     device.SetLimits(m_limits);
     device.SetUnique(m_unique);
+    device.SetKeepEncoded(m_keepEncoded);
     if (m_pattern)
         device.SetNamePattern(&*m_pattern, output.Title, report.PageCount);
     if (device.isOk())
@@ -189,7 +190,7 @@ bool ConversionRun::RunDocument(int index, DocumentReport& report) {
     std::vector<std::pair<int, std::string>> failures;
     std::vector<WrittenFile> written;
     for (const DumpedFile& file : device.WrittenFiles()) {
-        if (!converting || file.Kind == DumpKind::Jpeg)
+        if (!converting || IsCopiedKind(file.Kind))
             written.push_back({file.Number, file.Path, file.Page});
     }
     for (const ImageFailure& failure : device.Failures())
@@ -218,6 +219,7 @@ void ConversionRun::ListImages(PDFDoc& document, const std::vector<int>& pages,
     ImageDumpOutputDev device(output.FileRoot, converting);
     device.SetLimits(m_limits);
     device.SetUnique(m_unique);
+    device.SetKeepEncoded(m_keepEncoded);
     if (m_pattern)
         device.SetNamePattern(&*m_pattern, output.Title, report.PageCount);
     device.ListInto(&report.Listing);
@@ -441,7 +443,7 @@ void ConversionRun::ConvertDumped(const ImageDumpOutputDev& device, ConversionPo
     // Images too large to hold in memory were written as files: they take
     // the file's way, and keep their file when that fails too.
     for (const DumpedFile& file : device.WrittenFiles()) {
-        if (file.Kind == DumpKind::Jpeg)
+        if (IsCopiedKind(file.Kind))
             continue;
         const ConversionOutcome outcome = ConvertExtractedImage(
             file.Path, m_settings.ImagesFormat, m_settings.JpegQuality, m_settings.JpegGrayScale);

@@ -368,13 +368,149 @@ void ImageDumpOutputDev::FinishFile(OutputFile& file, bool dumped, DumpKind kind
 }
 
 void ImageDumpOutputDev::DumpRawJpeg(Stream* str) {
-    FormName(".jpg");
+    DumpStoredBytes(str, ".jpg", DumpKind::Jpeg);
+}
+
+const char* ImageDumpOutputDev::KeptExtension(Stream* str, GfxImageColorMap* colorMap, int width,
+                                              int height, bool inlineImg) const {
+    if (!m_keepEncoded || inlineImg || colorMap == nullptr)
+        return nullptr;
+    // A copy would show the stored samples, not what the Decode array makes
+    // of them.
+    for (int i = 0; i < colorMap->getNumPixelComps(); ++i) {
+        if (colorMap->getDecodeLow(i) > colorMap->getDecodeHigh(i))
+            return nullptr;
+    }
+    const int comps = colorMap->getNumPixelComps();
+    switch (str->getKind()) {
+    case strDCT:
+        return comps == 1 || comps == 3 || comps == 4 ? ".jpg" : nullptr;
+    case strJPX: {
+        // A JP2 file starts with its signature box; else a bare codestream.
+        Stream* raw = str->getNextStream();
+        if (!raw)
+            return nullptr;
+        unsigned char head[12] = {};
+        raw->reset();
+        const int got = raw->doGetChars(sizeof head, head);
+        raw->close();
+        static const unsigned char kSignature[12] = {0,   0,   0,    12,   'j',  'P',
+                                                     ' ', ' ', 0x0D, 0x0A, 0x87, 0x0A};
+        return got == 12 && std::memcmp(head, kSignature, 12) == 0 ? ".jp2" : ".j2k";
+    }
+    case strCCITTFax: {
+        const GfxColorSpaceMode mode = colorMap->getColorSpace()->getMode();
+        auto* fax = static_cast<CCITTFaxStream*>(str);
+        // What a TIFF cannot say is decoded: rows aligned to bytes without
+        // end-of-line codes, and a width other than the image's.
+        const bool aligned = fax->getEncodedByteAlign();
+        if (comps != 1 || colorMap->getBits() != 1 || (mode != csDeviceGray && mode != csCalGray) ||
+            fax->getColumns() != width || height <= 0 ||
+            (aligned && (fax->getEncoding() < 0 || !fax->getEndOfLine())))
+            return nullptr;
+        return ".tif";
+    }
+    default:
+        return nullptr;
+    }
+}
+
+void ImageDumpOutputDev::DumpCcittTiff(Stream* str, int width, int height) {
+    auto* fax = static_cast<CCITTFaxStream*>(str);
+    FormName(".tif");
+    OutputFile file;
+    if (!OpenFile(file))
+        return;
+    Stream* raw = str->getNextStream();
+    std::FILE* out = file.Stream();
+    // The header points at the directory, which follows the data.
+    unsigned char header[8] = {'I', 'I', 42, 0, 0, 0, 0, 0};
+    std::fwrite(header, 1, sizeof header, out);
+    uint64_t total = 0;
+    std::unique_ptr<unsigned char[]> buffer(new unsigned char[kCopyBlock]);
+    raw->reset();
+    for (;;) {
+        const int got = raw->doGetChars(static_cast<int>(kCopyBlock), buffer.get());
+        if (got <= 0)
+            break;
+        total += static_cast<uint64_t>(got);
+        if (total > m_maxFileBytes) {
+            raw->close();
+            file.Abandon();
+            Fail("Image file '{0:s}' would exceed the limit", LimitText(m_maxFileBytes));
+            return;
+        }
+        std::fwrite(buffer.get(), 1, static_cast<size_t>(got), out);
+    }
+    raw->close();
+    if (total & 1)
+        std::fputc(0, out); // the directory starts on a word boundary
+    const uint32_t directory = static_cast<uint32_t>(8 + total + (total & 1));
+    const int k = fax->getEncoding();
+    // T4Options: 2-D coding when K > 0, fill bits before each end of line
+    // when rows are byte-aligned.
+    const uint32_t t4 = (k > 0 ? 1u : 0u) | (fax->getEncodedByteAlign() ? 4u : 0u);
+    struct Entry {
+        uint16_t Tag, Type;
+        uint32_t Value;
+    };
+    const Entry entries[] = {
+        {256, 4, static_cast<uint32_t>(width)},
+        {257, 4, static_cast<uint32_t>(height)},
+        {258, 3, 1},
+        {259, 3, k < 0 ? 4u : 3u},
+        // The coded runs are white and black; which one shows as black in
+        // the PDF depends on BlackIs1.
+        {262, 3, fax->getBlackIs1() ? 1u : 0u},
+        {273, 4, 8},
+        {277, 3, 1},
+        {278, 4, static_cast<uint32_t>(height)},
+        {279, 4, static_cast<uint32_t>(total)},
+        {k < 0 ? uint16_t{293} : uint16_t{292}, 4, k < 0 ? 0u : t4},
+    };
+    unsigned char ifd[2 + sizeof entries / sizeof entries[0] * 12 + 4];
+    size_t at = 0;
+    auto put16 = [&](uint32_t v) {
+        ifd[at++] = static_cast<unsigned char>(v);
+        ifd[at++] = static_cast<unsigned char>(v >> 8);
+    };
+    auto put32 = [&](uint32_t v) {
+        put16(v & 0xFFFF);
+        put16(v >> 16);
+    };
+    put16(std::size(entries));
+    for (const Entry& entry : entries) {
+        put16(entry.Tag);
+        put16(entry.Type);
+        put32(1);
+        if (entry.Type == 3) {
+            put16(entry.Value);
+            put16(0);
+        } else {
+            put32(entry.Value);
+        }
+    }
+    put32(0); // no further directory
+    std::fwrite(ifd, 1, at, out);
+    if (std::fseek(out, 4, SEEK_SET) == 0) {
+        const unsigned char offset[4] = {static_cast<unsigned char>(directory),
+                                         static_cast<unsigned char>(directory >> 8),
+                                         static_cast<unsigned char>(directory >> 16),
+                                         static_cast<unsigned char>(directory >> 24)};
+        std::fwrite(offset, 1, sizeof offset, out);
+    }
+    m_dumpedBytes += total;
+    FinishFile(file, total > 0 && total <= UINT32_MAX - 16, DumpKind::Stored);
+}
+
+void ImageDumpOutputDev::DumpStoredBytes(Stream* str, const char* extension, DumpKind kind) {
+    FormName(extension);
     OutputFile file;
     if (!OpenFile(file))
         return;
     Stream* raw = str->getNextStream();
     if (!raw) {
-        FinishFile(file, false, DumpKind::Jpeg);
+        FinishFile(file, false, kind);
         return;
     }
     std::unique_ptr<unsigned char[]> buffer(new unsigned char[kCopyBlock]);
@@ -399,7 +535,7 @@ void ImageDumpOutputDev::DumpRawJpeg(Stream* str) {
     }
     raw->close();
     m_dumpedBytes += total;
-    FinishFile(file, true, DumpKind::Jpeg);
+    FinishFile(file, true, kind);
 }
 
 bool ImageDumpOutputDev::DumpPackedBits(DumpTarget& target, Stream* str, int width, int height,
@@ -778,13 +914,16 @@ void ImageDumpOutputDev::drawImage(GfxState*, Object* ref, Stream* str, int widt
     const GfxColorSpaceMode mode = colorMap->getColorSpace()->getMode();
     const bool bilevel = comps == 1 && bits == 1 &&
                          (mode == csDeviceGray || mode == csCalGray || mode == csICCBased);
-    const uint64_t limitBytes = passthrough ? 0
-                                : bilevel   ? data
-                                            : PackedDataBytes(width, 3, 8, height);
-    const char* extension = passthrough ? ".jpg" : bilevel ? ".pbm" : ".ppm";
+    const char* kept =
+        passthrough ? nullptr : KeptExtension(str, colorMap, width, height, inlineImg);
+    const uint64_t limitBytes = passthrough || kept ? 0
+                                : bilevel           ? data
+                                                    : PackedDataBytes(width, 3, 8, height);
+    const char* extension = passthrough ? ".jpg" : kept ? kept : bilevel ? ".pbm" : ".ppm";
     if (m_listing) {
         ListImage(ref, str, width, height, colorMap, inlineImg,
                   passthrough ? ListedOutcome::Jpeg
+                  : kept      ? ListedOutcome::Stored
                   : bilevel   ? ListedOutcome::Pbm
                               : ListedOutcome::Ppm,
                   extension, limitBytes);
@@ -800,6 +939,13 @@ void ImageDumpOutputDev::drawImage(GfxState*, Object* ref, Stream* str, int widt
         return;
     if (passthrough) {
         DumpRawJpeg(str);
+        return;
+    }
+    if (kept) {
+        if (str->getKind() == strCCITTFax)
+            DumpCcittTiff(str, width, height);
+        else
+            DumpStoredBytes(str, kept, DumpKind::Stored);
         return;
     }
     const uint8_t xorMask = colorMap->getDecodeLow(0) > colorMap->getDecodeHigh(0) ? 0x00 : 0xFF;

@@ -58,7 +58,13 @@ struct DeviceLimits {
     uint64_t MaxPaddingBytes = uint64_t{256} << 20; // of all padding
 };
 
-enum class DumpKind { Jpeg, Pbm, Ppm };
+// Jpeg: an RGB DCT stream copied; Stored: another stream's bytes copied
+// (a grey or CMYK JPEG, JPEG 2000, fax data in a TIFF). Neither is converted.
+enum class DumpKind { Jpeg, Pbm, Ppm, Stored };
+
+inline bool IsCopiedKind(DumpKind kind) {
+    return kind == DumpKind::Jpeg || kind == DumpKind::Stored;
+}
 
 struct DumpedFile {
     std::string Path;
@@ -147,6 +153,11 @@ public:
         m_title = std::move(title);
         m_pageCount = pageCount;
     }
+    // The stored bytes of grey and CMYK DCT images (".jpg"), of JPEG 2000
+    // (".jp2" or ".j2k" by signature) and of CCITT fax images (".tif", one
+    // strip with the fax parameters as tags) are copied instead of decoded.
+    // An image whose Decode array inverts it is decoded as ever.
+    void SetKeepEncoded(bool keep) { m_keepEncoded = keep; }
     // Draws of an object already dumped that a unique device passed over.
     int SkippedRepeats() const { return m_skippedRepeats; }
 
@@ -183,6 +194,14 @@ private:
     bool AllowPadding(uint64_t padding, uint64_t real, uint64_t total);
     std::string RefusalReason() const;
     void DumpRawJpeg(Stream* str);
+    // Copies the bytes beneath the stream's last filter into a file of this
+    // extension; the header and trailer, when given, frame them.
+    void DumpStoredBytes(Stream* str, const char* extension, DumpKind kind);
+    // Which stored form, if any, a kept-encoded image is copied in; its
+    // extension, or null to decode it.
+    const char* KeptExtension(Stream* str, GfxImageColorMap* colorMap, int width, int height,
+                              bool inlineImg) const;
+    void DumpCcittTiff(Stream* str, int width, int height);
     // Forms the image's name and dumps it into memory for the sink or into
     // its file. False when the file could not be opened, so nothing of the
     // image's data was read.
@@ -216,6 +235,7 @@ private:
     int m_pageCount = 0;
     int m_object = -1; // of the image in work; -1 inline
     bool m_unique = false;
+    bool m_keepEncoded = false;
     int m_skippedRepeats = 0;
     int m_lastNumber = -1; // of the image drawn last, for its mask's row
     std::map<std::pair<int, int>, int> m_firstNumbers;

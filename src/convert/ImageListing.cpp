@@ -20,6 +20,8 @@ const char* ListedOutcomeName(ListedOutcome outcome) {
     switch (outcome) {
     case ListedOutcome::Jpeg:
         return "jpeg copy";
+    case ListedOutcome::Stored:
+        return "stored copy";
     case ListedOutcome::Pbm:
         return "pbm";
     case ListedOutcome::Ppm:

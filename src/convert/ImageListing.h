@@ -15,7 +15,8 @@ enum class ListedKind {
 };
 
 enum class ListedOutcome {
-    Jpeg, // the stored DCT bytes, copied
+    Jpeg,   // the stored DCT bytes, copied
+    Stored, // kept encoded: the stored bytes, copied as JPEG, JPEG 2000 or a fax TIFF
     Pbm,
     Ppm,
     NotWritten, // a mask row: the run writes its image only
