@@ -9,6 +9,7 @@
 #include "support/RecordingObserver.h"
 
 #include <gtest/gtest.h>
+#include <png.h>
 
 #include <chrono>
 #include <csignal>
@@ -48,7 +49,21 @@ struct Outcome {
     double Seconds = 0;
     size_t Files = 0; // left in the output folder
     uintmax_t LargestFile = 0;
+    std::vector<std::string> Paths;
 };
+
+// Whether libpng reads the whole file.
+bool PngIsWhole(const std::string& path) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str()))
+        return false;
+    image.format = PNG_FORMAT_RGBA;
+    std::vector<png_byte> pixels(PNG_IMAGE_SIZE(image));
+    const bool read = png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr) != 0;
+    png_image_free(&image);
+    return read;
+}
 
 struct Job {
     std::string Pdf;
@@ -157,6 +172,7 @@ Outcome RunBounded(const Job& job, const std::string& out) {
         if (!entry.is_regular_file())
             continue;
         ++outcome.Files;
+        outcome.Paths.push_back(entry.path());
         outcome.LargestFile = std::max(outcome.LargestFile, entry.file_size());
     }
     return outcome;
@@ -191,7 +207,13 @@ TEST(HostileInput, EachCaseIsBoundedAndSaysWhatItCut) {
          [](const Outcome& o) {
              EXPECT_TRUE(o.Stopped);
              EXPECT_GT(o.Written, 0);
-             EXPECT_EQ(o.Written, static_cast<int>(o.Files)); // each converted, none left raw
+             // Every image dumped before the stop is converted, whole; no
+             // intermediate file is left.
+             EXPECT_EQ(o.Written, static_cast<int>(o.Files));
+             for (const std::string& path : o.Paths) {
+                 EXPECT_EQ(std::filesystem::path(path).extension(), ".png") << path;
+                 EXPECT_TRUE(PngIsWhole(path)) << path;
+             }
          }},
         {"mostly missing data is not padded", [] { return PaddedImagePdf(20000, 20000, 1); },
          OutputRaw, DeviceLimits{}, -1, EXIT_FAILED, 0, "too little to pad the rest",
