@@ -225,18 +225,95 @@ ColourTable MakeColourTable(GfxImageColorMap* colorMap) {
     return table;
 }
 
-// The pixel area RasterImage would allocate for the intermediate file is
-// within its limit: only then is it worth holding in memory.
-std::string DescribeColourSpace(GfxColorSpace* space) {
-    std::string name = GfxColorSpace::getColorSpaceModeName(space->getMode());
-    if (space->getMode() == csIndexed) {
-        auto* indexed = static_cast<GfxIndexedColorSpace*>(space);
-        name += " " + DescribeColourSpace(indexed->getBase()) + " " +
-                std::to_string(indexed->getIndexHigh());
+// The core's library does not export the type information of its colour
+// space and stream classes, so nothing here casts down to them (the
+// sanitizer's check of such a cast would not link): what they hold is read
+// from the stream's dictionary.
+
+// The entry of a filter's parameters in a dictionary whose /Filter may be
+// an array.
+Object FilterParameters(Stream* str, const char* filter) {
+    Dict* dict = str->getDict();
+    if (dict == nullptr)
+        return Object(objNull);
+    Object filters = dict->lookup("Filter");
+    Object parameters = dict->lookup("DecodeParms");
+    if (filters.isNull()) {
+        filters = dict->lookup("F");
+        parameters = dict->lookup("DP");
     }
+    if (filters.isArray()) {
+        for (int i = 0; i < filters.arrayGetLength(); ++i) {
+            const Object name = filters.arrayGet(i);
+            if (name.isName(filter))
+                return parameters.isArray() && i < parameters.arrayGetLength()
+                           ? parameters.arrayGet(i)
+                           : Object(objNull);
+        }
+        return Object(objNull);
+    }
+    return parameters;
+}
+
+struct FaxParameters {
+    int K = 0;
+    int Columns = 1728;
+    bool ByteAlign = false;
+    bool EndOfLine = false;
+    bool BlackIs1 = false;
+};
+
+FaxParameters ParametersOfFax(Stream* str) {
+    FaxParameters fax;
+    Object parameters = FilterParameters(str, "CCITTFaxDecode");
+    if (parameters.isNull())
+        parameters = FilterParameters(str, "CCF");
+    if (!parameters.isDict())
+        return fax;
+    auto integer = [&](const char* key, int fallback) {
+        const Object value = parameters.dictLookup(key);
+        return value.isInt() ? value.getInt() : fallback;
+    };
+    auto boolean = [&](const char* key) {
+        const Object value = parameters.dictLookup(key);
+        return value.isBool() && value.getBool();
+    };
+    fax.K = integer("K", 0);
+    fax.Columns = integer("Columns", 1728);
+    fax.ByteAlign = boolean("EncodedByteAlign");
+    fax.EndOfLine = boolean("EndOfLine");
+    fax.BlackIs1 = boolean("BlackIs1");
+    return fax;
+}
+
+// The base and the highest index of an Indexed colour space written out in
+// the dictionary; "Indexed" alone when it is named from the resources.
+std::string DescribeIndexed(Stream* str) {
+    Dict* dict = str->getDict();
+    if (dict == nullptr)
+        return "Indexed";
+    Object space = dict->lookup("ColorSpace");
+    if (space.isNull())
+        space = dict->lookup("CS");
+    if (!space.isArray() || space.arrayGetLength() < 3)
+        return "Indexed";
+    Object base = space.arrayGet(1);
+    if (base.isArray() && base.arrayGetLength() > 0)
+        base = base.arrayGet(0);
+    const Object high = space.arrayGet(2);
+    std::string name = "Indexed";
+    if (base.isName())
+        name += std::string(" ") + base.getName();
+    if (high.isInt())
+        name += " " + std::to_string(high.getInt());
     return name;
 }
 
+std::string DescribeColourSpace(GfxColorSpace* space, Stream* str) {
+    if (space->getMode() == csIndexed)
+        return DescribeIndexed(str);
+    return GfxColorSpace::getColorSpaceModeName(space->getMode());
+}
 // The stream's filters in decoding order, as the dictionary names them.
 std::string FilterChain(Stream* str) {
     Dict* dict = str->getDict();
@@ -261,6 +338,8 @@ std::string FilterChain(Stream* str) {
     return chain;
 }
 
+// The pixel area RasterImage would allocate for the intermediate file is
+// within its limit: only then is it worth holding in memory.
 bool FitsRasterLimit(int width, int height, uint64_t bits) {
     uint64_t area = 0;
     return CheckedMul(uint64_t(width) * uint64_t(height), bits, &area) &&
@@ -400,13 +479,11 @@ const char* ImageDumpOutputDev::KeptExtension(Stream* str, GfxImageColorMap* col
     }
     case strCCITTFax: {
         const GfxColorSpaceMode mode = colorMap->getColorSpace()->getMode();
-        auto* fax = static_cast<CCITTFaxStream*>(str);
+        const FaxParameters fax = ParametersOfFax(str);
         // What a TIFF cannot say is decoded: rows aligned to bytes without
         // end-of-line codes, and a width other than the image's.
-        const bool aligned = fax->getEncodedByteAlign();
         if (comps != 1 || colorMap->getBits() != 1 || (mode != csDeviceGray && mode != csCalGray) ||
-            fax->getColumns() != width || height <= 0 ||
-            (aligned && (fax->getEncoding() < 0 || !fax->getEndOfLine())))
+            fax.Columns != width || height <= 0 || (fax.ByteAlign && (fax.K < 0 || !fax.EndOfLine)))
             return nullptr;
         return ".tif";
     }
@@ -416,7 +493,7 @@ const char* ImageDumpOutputDev::KeptExtension(Stream* str, GfxImageColorMap* col
 }
 
 void ImageDumpOutputDev::DumpCcittTiff(Stream* str, int width, int height) {
-    auto* fax = static_cast<CCITTFaxStream*>(str);
+    const FaxParameters fax = ParametersOfFax(str);
     FormName(".tif");
     OutputFile file;
     if (!OpenFile(file))
@@ -446,10 +523,10 @@ void ImageDumpOutputDev::DumpCcittTiff(Stream* str, int width, int height) {
     if (total & 1)
         std::fputc(0, out); // the directory starts on a word boundary
     const uint32_t directory = static_cast<uint32_t>(8 + total + (total & 1));
-    const int k = fax->getEncoding();
+    const int k = fax.K;
     // T4Options: 2-D coding when K > 0, fill bits before each end of line
     // when rows are byte-aligned.
-    const uint32_t t4 = (k > 0 ? 1u : 0u) | (fax->getEncodedByteAlign() ? 4u : 0u);
+    const uint32_t t4 = (k > 0 ? 1u : 0u) | (fax.ByteAlign ? 4u : 0u);
     struct Entry {
         uint16_t Tag, Type;
         uint32_t Value;
@@ -461,7 +538,7 @@ void ImageDumpOutputDev::DumpCcittTiff(Stream* str, int width, int height) {
         {259, 3, k < 0 ? 4u : 3u},
         // The coded runs are white and black; which one shows as black in
         // the PDF depends on BlackIs1.
-        {262, 3, fax->getBlackIs1() ? 1u : 0u},
+        {262, 3, fax.BlackIs1 ? 1u : 0u},
         {273, 4, 8},
         {277, 3, 1},
         {278, 4, static_cast<uint32_t>(height)},
@@ -790,7 +867,7 @@ bool ImageDumpOutputDev::ListImage(const Object* ref, Stream* str, int width, in
     row.Components = colorMap ? colorMap->getNumPixelComps() : 1;
     row.Bits = colorMap ? colorMap->getBits() : 1;
     if (colorMap)
-        row.ColourSpace = DescribeColourSpace(colorMap->getColorSpace());
+        row.ColourSpace = DescribeColourSpace(colorMap->getColorSpace(), str);
     row.Filters = FilterChain(str);
     if (!inlineImg)
         row.StoredBytes = str->getBaseStream()->getLength();
@@ -835,7 +912,7 @@ void ImageDumpOutputDev::ListMask(ListedKind kind, Stream* imageStr, Stream* mas
     row.Components = colorMap ? colorMap->getNumPixelComps() : 1;
     row.Bits = colorMap ? colorMap->getBits() : 1;
     if (colorMap)
-        row.ColourSpace = DescribeColourSpace(colorMap->getColorSpace());
+        row.ColourSpace = DescribeColourSpace(colorMap->getColorSpace(), maskStr);
     row.Filters = FilterChain(maskStr);
     row.StoredBytes = maskStr->getBaseStream()->getLength();
     row.Outcome = ListedOutcome::NotWritten;
