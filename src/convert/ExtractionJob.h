@@ -46,8 +46,10 @@ public:
     void SetThreads(unsigned threads) { m_threads = threads; }
     // Pages chosen by a list instead of the settings' page range.
     void SetPageSelection(std::optional<PageSelection> pages) { m_selection = std::move(pages); }
+    const std::optional<PageSelection>& Selection() const { return m_selection; }
     // Bounds on what one document may make the device write.
     void SetLimits(const DeviceLimits& limits) { m_limits = limits; }
+    const DeviceLimits& Limits() const { return m_limits; }
 
     // Runs every entry on the calling thread. An exception that escapes the
     // run ends it and is told to the observer as a message.

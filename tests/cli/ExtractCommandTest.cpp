@@ -25,35 +25,62 @@ struct CliResult {
     std::string err;
 };
 
-// Runs the built talvore-extract with stdout and stderr in files (so stderr
-// is not a terminal: the per-document lines only).
-CliResult RunCli(const std::vector<std::string>& arguments) {
-    TemporaryFolder capture;
-    const std::string outPath = capture / "out";
-    const std::string errPath = capture / "err";
+struct CliInput {
+    std::string stdinPath = "/dev/null";  // never a terminal unless a test asks for one
+    std::vector<std::string> environment; // "NAME=value", added to ours
+};
+
+// Starts the built talvore-extract with stdout and stderr in files (so
+// stderr is not a terminal: the per-document lines only).
+pid_t SpawnCli(const std::vector<std::string>& arguments, const CliInput& input,
+               const std::string& outPath, const std::string& errPath) {
     std::vector<std::string> args = {TALVORE_EXTRACT};
     args.insert(args.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (std::string& arg : args)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
+    std::vector<std::string> variables = input.environment;
+    for (char** variable = environ; *variable; ++variable)
+        variables.emplace_back(*variable);
+    std::vector<char*> envp;
+    for (std::string& variable : variables)
+        envp.push_back(variable.data());
+    envp.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, input.stdinPath.c_str(), O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
-    pid_t child = 0;
-    CliResult result;
-    if (posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        waitpid(child, &status, 0);
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
+    pid_t child = -1;
+    if (posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
+        child = -1;
     posix_spawn_file_actions_destroy(&actions);
+    return child;
+}
+
+int WaitForExit(pid_t child) {
+    int status = 0;
+    if (child <= 0 || waitpid(child, &status, 0) != child)
+        return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
+}
+
+CliResult RunCli(const std::vector<std::string>& arguments, const CliInput& input = {}) {
+    TemporaryFolder capture;
+    const std::string outPath = capture / "out";
+    const std::string errPath = capture / "err";
+    CliResult result;
+    result.status = WaitForExit(SpawnCli(arguments, input, outPath, errPath));
     result.out = ReadWholeFile(outPath);
     result.err = ReadWholeFile(errPath);
     return result;
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
 }
 
 void WritePdf(const std::string& path, int pages) {
@@ -79,36 +106,13 @@ TEST(ExtractCommandParsing, Formats) {
     }
 }
 
-TEST(ExtractCommandParsing, PageRanges) {
-    struct Case {
-        const char* text;
-        bool ok;
-        int32_t start, end;
-    } cases[] = {
-        {"5-8", true, 5, 8},    {"3-", true, 3, std::numeric_limits<int32_t>::max()},
-        {"7", true, 7, 7},      {"0-0", true, 0, 0},
-        {"-4", false, 0, 0},    {"a-b", false, 0, 0},
-        {"1-2-3", false, 0, 0}, {"99999999999-", false, 0, 0},
-        {"", false, 0, 0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
-        int32_t start = 0, end = 0;
-        ASSERT_EQ(ParsePageRange(c.text, &start, &end), c.ok);
-        if (c.ok) {
-            EXPECT_EQ(start, c.start);
-            EXPECT_EQ(end, c.end);
-        }
-    }
-}
-
 TEST(ExtractCommandParsing, OptionsFillTheSettingsRecord) {
     TemporaryFolder folder;
     ASSERT_TRUE(WriteWholeFile(
         folder / "Settings.ini",
         "[Output Images]\nImages Format=3\nJpeg Quality=20\n[Output General]\nOpen Result=0\n"));
     const char* argv[] = {
-        "talvore-extract",  "--settings", "",      "-q",    "90",   "-g", "-p", "2-",
+        "talvore-extract",  "--settings", "",      "-Q",    "90",   "-g", "-p", "2-",
         "--owner-password", "o",          "a.pdf", "b.pdf", "a.pdf"};
     const std::string settings = folder / "Settings.ini";
     argv[2] = settings.c_str();
@@ -119,8 +123,8 @@ TEST(ExtractCommandParsing, OptionsFillTheSettingsRecord) {
     EXPECT_EQ(parsed.ImagesFormat, OutputGif); // from the file
     EXPECT_EQ(parsed.JpegQuality, 90);         // the option wins
     EXPECT_EQ(parsed.JpegGrayScale, 0);
-    EXPECT_EQ(parsed.PageRange, 1);
-    EXPECT_EQ(parsed.StartPage, 2);
+    ASSERT_TRUE(options.Job.Selection().has_value());
+    EXPECT_EQ(options.Job.Selection()->PagesOf(4), (std::vector<int>{2, 3, 4}));
     EXPECT_EQ(parsed.OpenResult, 1); // only --open opens a browser
     const std::vector<RunEntry>& entries = options.Job.Entries();
     ASSERT_EQ(entries.size(), 2u); // the same path once
@@ -128,24 +132,167 @@ TEST(ExtractCommandParsing, OptionsFillTheSettingsRecord) {
     EXPECT_EQ(entries[1].OwnerPassword, "o");
 }
 
-TEST(ExtractCommand, UsageErrorsAndHelp) {
-    const CliResult help = RunCli({"--help"});
-    EXPECT_EQ(help.status, 0);
-    for (const char* text :
-         {"--format", "--output", "--pages", "--quality", "--gray", "--owner-password",
-          "--user-password", "--recursive", "--settings", "--open", "--quiet", "Exit status"}) {
-        EXPECT_NE(help.out.find(text), std::string::npos) << text;
-    }
-    for (const std::vector<std::string>& args :
-         std::vector<std::vector<std::string>>{{},
-                                               {"-f", "webp", "x.pdf"},
-                                               {"-q", "0", "x.pdf"},
-                                               {"-p", "x-y", "x.pdf"},
-                                               {"--bogus", "x.pdf"},
-                                               {"-r", "/no/such/folder"}}) {
+// Every option, every usage error and the exit statuses, in one table. In
+// an argument "@" is the test folder and "%" a fresh output folder of the
+// case, whose files are compared when the case lists any.
+TEST(ExtractCommand, ArgumentTable) {
+    TemporaryFolder folder;
+    WritePdf(folder / "a.pdf", 3); // two images a page: -000.ppm, -001.pbm, ...
+    std::filesystem::create_directories(folder / "tree/sub");
+    WritePdf(folder / "tree/sub/b.pdf", 1);
+    ASSERT_TRUE(WriteWholeFile(folder / "bad.pdf", "%PDF-1.4 garbage"));
+    ASSERT_TRUE(WriteWholeFile(folder / "Settings.ini", "[Output Images]\nImages Format=4\n"));
+
+    using Strings = std::vector<std::string>;
+    const Strings all = {"a-000.ppm", "a-001.pbm", "a-002.ppm",
+                         "a-003.pbm", "a-004.ppm", "a-005.pbm"};
+    struct Case {
+        Strings args;
+        int status;
+        Strings out;   // texts stdout holds
+        Strings err;   // texts stderr holds; {""}: stderr is empty
+        Strings files; // in "%"
+    } cases[] = {
+        // Usage errors: at parse time, before any document is opened.
+        {{}, 2, {}, {"no PDF files given"}, {}},
+        {{"-f", "webp", "@/a.pdf"}, 2, {}, {"unknown format 'webp'"}, {}},
+        {{"-Q", "0", "@/a.pdf"}, 2, {}, {"--quality"}, {}},
+        {{"-Q", "101", "@/a.pdf"}, 2, {}, {"--quality"}, {}},
+        {{"-Q", "x", "@/a.pdf"}, 2, {}, {"--quality"}, {}},
+        {{"-p", "x-y", "@/a.pdf"}, 2, {}, {"'x-y' is not a page"}, {}},
+        {{"-p", "0", "@/a.pdf"}, 2, {}, {"'0' is not a page"}, {}},
+        {{"-p", "0-0", "@/a.pdf"}, 2, {}, {"'0-0' is not a page"}, {}},
+        {{"-p", "5-2", "@/a.pdf"}, 2, {}, {"'5-2' runs downward"}, {}},
+        {{"-p", "", "@/a.pdf"}, 2, {}, {"--pages"}, {}},
+        {{"-p", "1,,2", "@/a.pdf"}, 2, {}, {"--pages"}, {}},
+        {{"-p", "-4", "@/a.pdf"}, 2, {}, {"--pages"}, {}},
+        {{"-p", "1-2-3", "@/a.pdf"}, 2, {}, {"--pages"}, {}},
+        {{"-p", "99999999999-", "@/a.pdf"}, 2, {}, {"--pages"}, {}},
+        {{"--bogus", "@/a.pdf"}, 2, {}, {"--bogus"}, {}},
+        {{"-r", "/no/such/folder"}, 2, {}, {"/no/such/folder"}, {}},
+        {{"-r"}, 2, {}, {"--recursive"}, {}},
+        {{"--settings", "@/none.ini", "@/a.pdf"}, 2, {}, {"--settings"}, {}},
+        {{"-j", "0", "@/a.pdf"}, 2, {}, {"--jobs"}, {}},
+        {{"--max-images", "0", "@/a.pdf"}, 2, {}, {"--max-images"}, {}},
+        {{"--max-bytes", "x", "@/a.pdf"}, 2, {}, {"--max-bytes"}, {}},
+        {{"-q", "-v", "@/a.pdf"}, 2, {}, {"exclude each other"}, {}},
+        {{"-", "-"}, 2, {}, {"only once"}, {}},
+        {{"--password-file", "-", "-"}, 2, {}, {"both the PDF and the password"}, {}},
+        {{"--title", "t", "@/a.pdf"}, 2, {}, {"--title"}, {}},
+        {{"--password-file", "@/none", "@/a.pdf"}, 2, {}, {"@/none': No such file"}, {}},
+        // Help and version.
+        {{"--help"},
+         0,
+         {"--format",
+          "--output",
+          "--pages",
+          "--quality",
+          "--gray",
+          "--owner-password",
+          "--user-password",
+          "--password-file",
+          "--recursive",
+          "--settings",
+          "--open",
+          "--quiet",
+          "--verbose",
+          "--version",
+          "--title",
+          "--max-images",
+          "--max-bytes",
+          "--jobs",
+          "TALVORE_USER_PASSWORD",
+          "TALVORE_OWNER_PASSWORD",
+          "Exit status",
+          "130  interrupted",
+          "2    usage error"},
+         {""},
+         {}},
+        {{"--version"}, 0, {"talvore-extract 2.1.0\n"}, {""}, {}},
+        // Options that take effect.
+        {{"-f", "raw", "-o", "%", "@/a.pdf"}, 0, {}, {"a.pdf: 3 pages, 6 images"}, all},
+        {{"-f", "raw", "-o", "%", "-p", "1,3", "@/a.pdf"},
+         0,
+         {},
+         {"a.pdf: 2 pages, 4 images"},
+         {"a-000.ppm", "a-001.pbm", "a-002.ppm", "a-003.pbm"}},
+        {{"-f", "raw", "-o", "%", "-p", "3,2-", "@/a.pdf"}, 0, {}, {"2 pages, 4 images"}, {}},
+        {{"-f", "raw", "-o", "%", "-p", "2,7-", "@/a.pdf"}, 0, {}, {"1 page, 2 images"}, {}},
+        {{"-f", "png", "-o", "%", "-p", "1", "@/a.pdf"}, 0, {}, {}, {"a-000.png", "a-001.png"}},
+        {{"--settings", "@/Settings.ini", "-o", "%", "-p", "1", "@/a.pdf"},
+         0,
+         {},
+         {},
+         {"a-000.png", "a-001.png"}},
+        {{"-f", "jpg", "-Q", "100", "-g", "-j", "1", "-o", "%", "-p", "1", "@/a.pdf"},
+         0,
+         {},
+         {},
+         {"a-000.jpg", "a-001.jpg"}},
+        {{"-q", "-f", "raw", "-o", "%", "@/a.pdf"}, 0, {}, {""}, all},
+        {{"--quiet", "-f", "raw", "-o", "%", "@/a.pdf"}, 0, {}, {""}, all},
+        {{"-v", "-f", "raw", "-o", "%", "-p", "1,3", "@/a.pdf"},
+         0,
+         {"%/a-000.ppm (page 1)\n%/a-001.pbm (page 1)\n%/a-002.ppm (page 3)\n"
+          "%/a-003.pbm (page 3)\n"},
+         {},
+         {}},
+        {{"-r", "@/tree", "-f", "raw", "-o", "%", "@/a.pdf"},
+         0,
+         {},
+         {"b.pdf: 1 page", "a.pdf: 3 pages"},
+         {"a-000.ppm", "a-001.pbm", "a-002.ppm", "a-003.pbm", "a-004.ppm", "a-005.pbm", "b-000.ppm",
+          "b-001.pbm"}},
+        {{"--interpret-every-page", "-f", "raw", "-o", "%", "@/a.pdf"}, 0, {}, {}, all},
+        {{"--max-images", "3", "-f", "raw", "-o", "%", "@/a.pdf"},
+         1,
+         {},
+         {"the limit of 3 images"},
+         {"a-000.ppm", "a-001.pbm", "a-002.ppm"}},
+        {{"--max-bytes", "4", "-f", "raw", "-o", "%", "@/a.pdf"}, 1, {}, {"limit of 4 bytes"}, {}},
+        // Documents refused: status 1, the run goes on.
+        {{"-f", "raw", "-o", "%", "@/bad.pdf", "@/a.pdf"},
+         1,
+         {},
+         {"talvore-extract: @/bad.pdf: Not a valid pdf file!"},
+         all},
+        {{"-f", "raw", "-p", "5-9", "@/a.pdf"}, 1, {}, {"file only contain 3 pages"}, {}},
+    };
+    int number = 0;
+    for (const Case& c : cases) {
+        const std::string out = folder / ("out" + std::to_string(++number));
+        const auto expand = [&](std::string text) {
+            for (size_t at; (at = text.find('%')) != std::string::npos;)
+                text.replace(at, 1, out);
+            for (size_t at; (at = text.find('@')) != std::string::npos;)
+                text.replace(at, 1, folder.Path());
+            return text;
+        };
+        Strings args;
+        std::string trace;
+        for (const std::string& arg : c.args) {
+            args.push_back(expand(arg));
+            trace += " " + arg;
+        }
+        SCOPED_TRACE(trace.empty() ? " (none)" : trace);
         const CliResult result = RunCli(args);
-        EXPECT_EQ(result.status, 2) << (args.empty() ? "(none)" : args[0]);
-        EXPECT_FALSE(result.err.empty());
+        EXPECT_EQ(result.status, c.status) << result.err;
+        for (const std::string& text : c.out)
+            EXPECT_TRUE(Contains(result.out, expand(text))) << result.out;
+        for (const std::string& text : c.err) {
+            if (text.empty()) {
+                EXPECT_EQ(result.err, "");
+            } else {
+                EXPECT_TRUE(Contains(result.err, expand(text))) << result.err;
+            }
+        }
+        if (!c.files.empty()) {
+            EXPECT_EQ(ListFolder(out), c.files);
+        }
+        if (c.err.size() == 2) { // in the order the command line gives them
+            EXPECT_LT(result.err.find(expand(c.err[0])), result.err.find(expand(c.err[1])))
+                << result.err;
+        }
     }
 }
 
