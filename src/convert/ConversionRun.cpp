@@ -160,6 +160,7 @@ bool ConversionRun::RunDocument(int index, DocumentReport& report) {
         pool = std::make_unique<ConversionPool>(m_settings, m_threads);
     ImageDumpOutputDev device(output.FileRoot, converting, IMAGE_FILE_MAX_BYTES, pool.get());
     device.SetLimits(m_limits);
+    device.SetStopCheck([stop = m_stop] { return stop->IsSet(); });
     if (device.isOk())
         DumpPages(*document, pages, device, index, report);
     report.ImagesWritten = static_cast<int>(device.WrittenFiles().size()) + device.HandedImages();
