@@ -535,6 +535,14 @@ TEST(ExtractCommand, NamesAreEscapedDiagnosticsNamedAndUnopenedDocumentsListed) 
     const CliResult blocked = RunCli({"-o", folder / "one.pdf/sub", folder / "one.pdf"});
     EXPECT_EQ(blocked.status, 1);
     EXPECT_TRUE(Contains(blocked.err, "Not a directory")) << blocked.err;
+    // An image that cannot be written says why, after the document's path.
+    std::filesystem::create_directories(folder / "taken/one-000.ppm");
+    const CliResult taken = RunCli({"-f", "raw", "-o", folder / "taken", folder / "one.pdf"});
+    EXPECT_EQ(taken.status, 1);
+    EXPECT_TRUE(Contains(taken.err, "talvore-extract: " + folder / "one.pdf" +
+                                        ": image not written: " + folder / "taken/one-000.ppm: "))
+        << taken.err;
+    EXPECT_TRUE(Contains(taken.err, "Is a directory")) << taken.err;
 }
 
 // One page that takes long to interpret (forms drawing the next one four
