@@ -552,13 +552,16 @@ void WriteSlowPdf(const std::string& path, int depth) {
     PdfWriter writer;
     int form = writer.AddForm("0 0 1 1 re f", "<< >>");
     for (int level = 1; level < depth; ++level) {
-        const std::string name = "F" + std::to_string(level - 1);
+        // Appended, not `"F" + string`: GCC 12 -O3 sees an overlap there.
+        std::string name = "F";
+        name += std::to_string(level - 1);
         std::string draws;
         for (int i = 0; i < 4; ++i)
             draws += "q /" + name + " Do Q\n";
         form = writer.AddForm(draws, XObjectResources({{name, form}}));
     }
-    const std::string top = "F" + std::to_string(depth - 1);
+    std::string top = "F";
+    top += std::to_string(depth - 1);
     const int image = writer.AddImage(2, 2, "/DeviceRGB", 8, "", GradientSamples(2, 2, 3));
     writer.AddPage(DrawXObject("I") + "/" + top + " Do\n",
                    XObjectResources({{"I", image}, {top, form}}));
