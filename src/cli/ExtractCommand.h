@@ -5,24 +5,24 @@
 
 #include "convert/ExtractionJob.h"
 
-#include <cstdint>
 #include <string>
 
 namespace talvore {
 
 struct ExtractOptions {
-    // OpenResult 1 unless --open; the files of -r folders already added.
+    // OpenResult 1 unless --open; the files of -r folders already added, in
+    // the order of the command line.
     ExtractionJob Job{ConversionSettings()};
     bool Quiet = false;
+    bool Verbose = false;
 };
 
-// Parses arguments; on --help or an error prints what CLI11 prints and
-// answers the exit status to end with (0 or EXIT_USAGE) in *exitStatus.
+// Parses arguments (and reads a password file and a PDF from standard input
+// when they are named); on --help, --version or an error prints what is to
+// be printed and answers the exit status to end with (0 or EXIT_USAGE) in
+// *exitStatus.
 bool ParseExtractCommandLine(int argc, const char* const* argv, ExtractOptions& options,
                              int* exitStatus);
-
-// "A-B" or "A-" (to the last page) or "A"; false when malformed.
-bool ParsePageRange(const std::string& text, int32_t* start, int32_t* end);
 
 // The whole command: parse, run, report. argv as main receives it.
 int RunExtractCommand(int argc, const char* const* argv);

@@ -177,6 +177,7 @@ bool ConversionRun::RunDocument(int index, DocumentReport& report) {
     device.SetKeepEncoded(m_keepEncoded);
     if (m_pattern)
         device.SetNamePattern(&*m_pattern, output.Title, report.PageCount);
+    device.SetStopCheck([stop = m_stop] { return stop->IsSet(); });
     if (device.isOk())
         DumpPages(*document, pages, device, index, report);
     report.ImagesWritten = static_cast<int>(device.WrittenFiles().size()) + device.HandedImages();
@@ -246,21 +247,27 @@ std::unique_ptr<PDFDoc> ConversionRun::OpenDocument(const RunEntry& entry,
                                                     DocumentReport& report) {
     // Both passwords always go to the core: with AES-256 a missing user
     // password makes an owner-restricted file fail to open.
-    const std::optional<GooString> owner(GooString(entry.OwnerPassword));
-    const std::optional<GooString> user(GooString(entry.UserPassword));
-    std::unique_ptr<PDFDoc> document;
-    if (entry.Data) {
-        bytes = entry.Data;
-        // The stream does not own the bytes.
-        auto* stream =
-            new MemStream(bytes->data(), 0, static_cast<Goffset>(bytes->size()), Object(objNull));
-        document = std::make_unique<PDFDoc>(stream, owner, user, nullptr, m_repairs.Callback());
-    } else if (PdfFileStream* stream = PdfFileStream::Open(entry.Path)) {
-        document = std::make_unique<PDFDoc>(stream, owner, user, nullptr, m_repairs.Callback());
-    } else {
+    const auto open = [&](const std::string& userPassword) {
+        const std::optional<GooString> owner{GooString(entry.OwnerPassword)};
+        const std::optional<GooString> user{GooString(userPassword)};
+        if (entry.Data) {
+            bytes = entry.Data;
+            // The stream does not own the bytes.
+            auto* stream = new MemStream(bytes->data(), 0, static_cast<Goffset>(bytes->size()),
+                                         Object(objNull));
+            return std::make_unique<PDFDoc>(stream, owner, user, nullptr, m_repairs.Callback());
+        }
+        if (PdfFileStream* stream = PdfFileStream::Open(entry.Path))
+            return std::make_unique<PDFDoc>(stream, owner, user, nullptr, m_repairs.Callback());
         // The core tells why the file does not open.
-        document = std::make_unique<PDFDoc>(std::make_unique<GooString>(entry.Path), owner, user,
-                                            nullptr, m_repairs.Callback());
+        return std::make_unique<PDFDoc>(std::make_unique<GooString>(entry.Path), owner, user,
+                                        nullptr, m_repairs.Callback());
+    };
+    std::unique_ptr<PDFDoc> document = open(entry.UserPassword);
+    if (!document->isOk() && document->getErrorCode() == errEncrypted &&
+        entry.UserPassword.empty() && entry.OwnerPassword.empty()) {
+        if (const std::optional<std::string> asked = m_observer.AskUserPassword(entry.Path))
+            document = open(*asked);
     }
     if (!document->isOk()) {
         Refuse(kNotValid,

@@ -46,8 +46,10 @@ public:
     void SetThreads(unsigned threads) { m_threads = threads; }
     // Pages chosen by a list instead of the settings' page range.
     void SetPageSelection(std::optional<PageSelection> pages) { m_selection = std::move(pages); }
+    const std::optional<PageSelection>& Selection() const { return m_selection; }
     // Bounds on what one document may make the device write.
     void SetLimits(const DeviceLimits& limits) { m_limits = limits; }
+    const DeviceLimits& Limits() const { return m_limits; }
     // A listing writes nothing; the reports hold the rows (ConversionRun).
     void SetListOnly(bool list) { m_listOnly = list; }
     // Each image object written once, at its first draw.

@@ -32,6 +32,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
@@ -113,6 +114,11 @@ public:
     bool radialShadedFill(GfxState*, GfxRadialShading*, double, double) override { return true; }
     bool gouraudTriangleShadedFill(GfxState*, GfxGouraudTriangleShading*) override { return true; }
     bool patchMeshShadedFill(GfxState*, GfxPatchMeshShading*) override { return true; }
+    // Once a stop is asked for or a limit cut the document, forms are passed
+    // over: the core polls its abort callback in each content loop only, and
+    // a loop breaks out alone, so forms drawing each other would go on.
+    bool useDrawForm() override { return m_limitReached || (m_stopCheck && m_stopCheck()); }
+    void drawForm(Ref) override {}
 
     void drawImageMask(GfxState* state, Object* ref, Stream* str, int width, int height,
                        bool invert, bool interpolate, bool inlineImg) override;
@@ -138,6 +144,8 @@ public:
     // A limit cut the document short (said once among Failures()); the
     // interpreter may as well stop.
     bool LimitReached() const { return m_limitReached; }
+    // Whether the run was asked to stop.
+    void SetStopCheck(std::function<bool()> check) { m_stopCheck = std::move(check); }
 
     // Writes nothing: each image the run would dump becomes a row here, with
     // the number, the name and the limits of a run that writes.
@@ -250,6 +258,7 @@ private:
     uint64_t m_dumpedBytes = 0;
     uint64_t m_paddingBytes = 0;
     bool m_limitReached = false;
+    std::function<bool()> m_stopCheck;
     std::string m_refusal; // why the image in work was given up
     std::vector<DumpedFile> m_written;
     std::vector<ImageFailure> m_failures;

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -90,6 +91,13 @@ public:
     // worked on the document ("Syntax Error (123): ..."). By default it goes
     // to the standard error stream after the document's path.
     virtual void CoreDiagnostic(const std::string& document, const std::string& line);
+
+    // A document that needs a user password was given none: a front end that
+    // can ask (a terminal) answers one to try once. None by default, and the
+    // document is refused as before.
+    virtual std::optional<std::string> AskUserPassword(const std::string& /*document*/) {
+        return std::nullopt;
+    }
 };
 
 // Manual-reset stop event: once set it stays set; each run makes a new one.

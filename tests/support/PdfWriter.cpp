@@ -173,8 +173,13 @@ int PdfWriter::AddPageWithContents(const std::vector<std::string>& contents,
         contentRef = std::to_string(AddStream("", contents.front())) + " 0 R";
     } else {
         contentRef = "[";
-        for (const std::string& content : contents)
-            contentRef += " " + std::to_string(AddStream("", content)) + " 0 R";
+        // Appended piece by piece: GCC 12 at -O3 takes `" " + string` for an
+        // overlapping copy (-Wrestrict).
+        for (const std::string& content : contents) {
+            contentRef += ' ';
+            contentRef += std::to_string(AddStream("", content));
+            contentRef += " 0 R";
+        }
         contentRef += " ]";
     }
     const int page =
