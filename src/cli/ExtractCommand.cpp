@@ -1,5 +1,6 @@
 #include "cli/ExtractCommand.h"
 
+#include "cli/ListingPrinter.h"
 #include "cli/PasswordInput.h"
 #include "cli/TerminalObserver.h"
 #include "convert/OutputFile.h"
@@ -134,6 +135,9 @@ bool ParseExtractCommandLine(int argc, const char* const* argv, ExtractOptions& 
     std::string title;
     bool open = false;
     bool interpretEveryPage = false;
+    bool unique = false;
+    bool keepEncoded = false;
+    std::string namePattern;
     unsigned jobs = 0;
     uint64_t maxImages = 0;
     uint64_t maxBytes = 0;
@@ -205,6 +209,19 @@ bool ParseExtractCommandLine(int argc, const char* const* argv, ExtractOptions& 
     app.add_flag("-q,--quiet", options.Quiet, "no progress output (messages are still shown)");
     app.add_flag("-v,--verbose", options.Verbose,
                  "print every file written, with the page it came from, on stdout");
+    app.add_flag("--list", options.List,
+                 "write nothing: list every image the same command would write, one row each");
+    app.add_flag("--json", options.Json, "with --list: the listing as one JSON document");
+    app.add_flag("--unique", unique,
+                 "write each image object once, at its first draw; later draws keep their "
+                 "numbers (names match a full run) and are listed as repeats");
+    app.add_flag("--keep-encoded", keepEncoded,
+                 "copy grey and CMYK JPEG, JPEG 2000 (.jp2/.j2k) and fax streams (as .tif) as "
+                 "stored, without decoding");
+    app.add_option("--name-pattern", namePattern,
+                   "file names: %t title, %p page, %n number, %o object, %% a percent sign; "
+                   "must hold %n, and %t with -o")
+        ->type_name("PATTERN");
     app.add_flag(
         "--interpret-every-page", interpretEveryPage,
         "interpret also pages that can reach no image (same output, slower; for measurements)");
@@ -276,6 +293,23 @@ bool ParseExtractCommandLine(int argc, const char* const* argv, ExtractOptions& 
     }
     options.Job.SetInterpretEveryPage(interpretEveryPage);
     options.Job.SetThreads(jobs);
+    if (options.Json && !options.List) {
+        std::fprintf(stderr, "%s: --json goes with --list\n", kProgram);
+        *exitStatus = EXIT_USAGE;
+        return false;
+    }
+    options.Job.SetListOnly(options.List);
+    options.Job.SetUnique(unique);
+    options.Job.SetKeepEncoded(keepEncoded);
+    if (!namePattern.empty()) {
+        std::string error;
+        if (!options.Job.SetNamePattern(namePattern, &error)) {
+            std::fprintf(stderr, "%s: --name-pattern: %s\n", kProgram,
+                         EscapeControls(error).c_str());
+            *exitStatus = EXIT_USAGE;
+            return false;
+        }
+    }
     DeviceLimits limits;
     if (maxImages > 0)
         limits.MaxImages = maxImages;
@@ -331,7 +365,7 @@ int RunExtractCommand(int argc, const char* const* argv) {
         return status;
 
     const std::string& outputDirectory = options.Job.Settings().OutputDirectory;
-    if (!outputDirectory.empty()) {
+    if (!outputDirectory.empty() && !options.List) {
         std::error_code error;
         std::filesystem::create_directories(outputDirectory, error);
         if (!std::filesystem::is_directory(outputDirectory)) {
@@ -352,8 +386,12 @@ int RunExtractCommand(int argc, const char* const* argv) {
                     [](const RunEntry& entry) { return entry.Data != nullptr; });
     if (!inputTaken && CanPromptForPassword())
         observer.SetPasswordPrompt(PromptForPassword);
+    if (options.List)
+        observer.SetListing(stdout, options.Json);
     const RunSummary& summary = options.Job.Run(observer, stop);
     observer.Finish();
+    if (options.Json)
+        std::fputs(ListingJson(observer.Reports()).c_str(), stdout);
     // The page-range message ends the run: the documents after it are named,
     // so none goes missing unnoticed.
     const std::vector<RunEntry>& entries = options.Job.Entries();

@@ -15,6 +15,8 @@ struct ExtractOptions {
     ExtractionJob Job{ConversionSettings()};
     bool Quiet = false;
     bool Verbose = false;
+    bool List = false; // --list: rows on stdout, nothing written
+    bool Json = false; // with List: one JSON document
 };
 
 // Parses arguments (and reads a password file and a PDF from standard input

@@ -1,5 +1,7 @@
 #include "cli/TerminalObserver.h"
 
+#include "cli/ListingPrinter.h"
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -151,7 +153,19 @@ void TerminalObserver::DocumentFinished(const DocumentReport& report) {
     m_pending.clear();
     for (const std::string& failure : report.Failures)
         PrintMessage(report.Path, "image not written: " + failure);
-    if (!m_quiet && report.Status == DocumentStatus::Extracted) {
+    if (m_listRows) {
+        if (m_listJson) {
+            m_reports.push_back(report);
+        } else if (report.Status == DocumentStatus::Extracted) {
+            ClearLine();
+            if (!m_headingShown)
+                PrintListingHeading(m_listRows);
+            m_headingShown = true;
+            std::fprintf(m_listRows, "%s:\n", EscapeControls(report.Path).c_str());
+            PrintListingRows(m_listRows, report);
+            std::fflush(m_listRows);
+        }
+    } else if (!m_quiet && report.Status == DocumentStatus::Extracted) {
         std::string line = report.Path + ": " + std::to_string(report.Pages) + " page" +
                            (report.Pages == 1 ? "" : "s") + ", " +
                            std::to_string(report.ImagesWritten) + " image" +

@@ -45,6 +45,13 @@ public:
     void PrintLine(const std::string& line);
     // Takes the progress line away at the end of the run.
     void Finish();
+    // A listing run: each document's rows go to `rows` as it finishes, or,
+    // for JSON, its report is kept for Reports().
+    void SetListing(FILE* rows, bool json) {
+        m_listRows = rows;
+        m_listJson = json;
+    }
+    const std::vector<DocumentReport>& Reports() const { return m_reports; }
     // The run-list position of the last document that finished (0: none).
     int LastFinished() const { return m_lastFinished; }
 
@@ -67,6 +74,10 @@ private:
     // password is worded by the reason, not by the dialog's text.
     std::vector<std::string> m_pending;
     PasswordPrompt m_prompt;
+    FILE* m_listRows = nullptr;
+    bool m_listJson = false;
+    bool m_headingShown = false;
+    std::vector<DocumentReport> m_reports;
 };
 
 } // namespace talvore

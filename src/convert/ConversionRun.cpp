@@ -223,6 +223,7 @@ void ConversionRun::ListImages(PDFDoc& document, const std::vector<int>& pages,
     device.SetKeepEncoded(m_keepEncoded);
     if (m_pattern)
         device.SetNamePattern(&*m_pattern, output.Title, report.PageCount);
+    device.SetStopCheck([stop = m_stop] { return stop->IsSet(); });
     device.ListInto(&report.Listing);
     DumpPages(document, pages, device, index, report);
     // What the converter makes of a dump: the chosen format's extension.
@@ -311,7 +312,9 @@ bool ConversionRun::PlaceOutput(const RunEntry& entry, Output& output, DocumentR
     // A document from memory has no folder of its own: the current one.
     const std::string location = entry.Data ? std::string() : parts.Location();
     std::string name; // the last component the document's names add
-    if (PathExists(m_settings.OutputDirectory)) {
+    // A listing creates nothing: the folder its caller would create counts.
+    if (PathExists(m_settings.OutputDirectory) ||
+        (m_listOnly && !m_settings.OutputDirectory.empty())) {
         output.Folder = m_settings.OutputDirectory;
         if (output.Folder.back() != '/')
             output.Folder += '/';

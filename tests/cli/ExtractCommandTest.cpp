@@ -5,6 +5,7 @@
 #include "support/PdfWriter.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <chrono>
@@ -604,6 +605,53 @@ TEST(ExtractCommand, SignalsStopThenEndAtOnce) {
             EXPECT_EQ(files, std::vector<std::string>{"slow-000.png"});
         }
     }
+}
+
+} // namespace
+} // namespace talvore
+
+namespace talvore {
+namespace {
+
+TEST(ExtractCommand, ListingWritesNothingAndItsJsonNamesTheFilesARunWrites) {
+    TemporaryFolder folder;
+    WritePdf(folder / "report.pdf", 3);
+    const CliResult text =
+        RunCli({"--list", "-f", "png", "-o", folder / "out", folder / "report.pdf"});
+    EXPECT_EQ(text.status, 0) << text.err;
+    EXPECT_FALSE(std::filesystem::exists(folder / "out"));
+    EXPECT_NE(text.out.find("report-000.png"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("DeviceRGB"), std::string::npos) << text.out;
+
+    const CliResult json =
+        RunCli({"--list", "--json", "-f", "png", "-o", folder / "out", folder / "report.pdf"});
+    EXPECT_EQ(json.status, 0) << json.err;
+    const nlohmann::json parsed = nlohmann::json::parse(json.out);
+    const nlohmann::json& document = parsed.at("documents").at(0);
+    EXPECT_EQ(document.at("path"), folder / "report.pdf");
+    EXPECT_EQ(document.at("pages"), 3);
+    EXPECT_EQ(document.at("encrypted"), false);
+    EXPECT_EQ(document.at("permissions").at("copy"), true);
+    std::vector<std::string> listed;
+    for (const nlohmann::json& image : document.at("images")) {
+        for (const char* key :
+             {"page", "number", "object", "kind", "width", "height", "colour_space", "components",
+              "bits_per_component", "filters", "stored_bytes", "becomes", "file", "repeat_of"})
+            EXPECT_TRUE(image.contains(key)) << key;
+        if (!image.at("file").is_null())
+            listed.push_back(std::filesystem::path(image.at("file").get<std::string>()).filename());
+    }
+
+    std::filesystem::create_directories(folder / "out");
+    const CliResult run = RunCli({"-f", "png", "-o", folder / "out", folder / "report.pdf"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(listed, ListFolder(folder / "out"));
+
+    const CliResult pattern =
+        RunCli({"--name-pattern", "%p", "-o", folder / "out", folder / "report.pdf"});
+    EXPECT_EQ(pattern.status, EXIT_USAGE);
+    EXPECT_NE(pattern.err.find("must hold %n"), std::string::npos) << pattern.err;
+    EXPECT_EQ(RunCli({"--json", folder / "report.pdf"}).status, EXIT_USAGE);
 }
 
 } // namespace

@@ -125,8 +125,7 @@ TEST(Trust, OneBitImagesKeepTheirColoursAndTheirDecode) {
         const char* Magic;
         std::string Pixels; // of the dump, for the stored byte 0xF0 (8 x 1)
     };
-    const std::string red = "\xff\x00\x00", blue = std::string("\x00\x00\xff", 3);
-    const std::string redRgb(red.data(), 3);
+    const std::string redRgb("\xff\x00\x00", 3), blue("\x00\x00\xff", 3);
     auto repeat = [](const std::string& pixel, int n) {
         std::string out;
         for (int i = 0; i < n; ++i)
