@@ -172,12 +172,7 @@ bool ConversionRun::RunDocument(int index, DocumentReport& report) {
     if (converting)
         pool = std::make_unique<ConversionPool>(m_settings, m_threads);
     ImageDumpOutputDev device(output.FileRoot, converting, IMAGE_FILE_MAX_BYTES, pool.get());
-    device.SetLimits(m_limits);
-    device.SetUnique(m_unique);
-    device.SetKeepEncoded(m_keepEncoded);
-    if (m_pattern)
-        device.SetNamePattern(&*m_pattern, output.Title, report.PageCount);
-    device.SetStopCheck([stop = m_stop] { return stop->IsSet(); });
+    SetUpDevice(device, output, report);
     if (device.isOk())
         DumpPages(*document, pages, device, index, report);
     report.ImagesWritten = static_cast<int>(device.WrittenFiles().size()) + device.HandedImages();
@@ -214,16 +209,21 @@ bool ConversionRun::RunDocument(int index, DocumentReport& report) {
     return true;
 }
 
-void ConversionRun::ListImages(PDFDoc& document, const std::vector<int>& pages,
-                               const Output& output, bool converting, int index,
-                               DocumentReport& report) {
-    ImageDumpOutputDev device(output.FileRoot, converting);
+void ConversionRun::SetUpDevice(ImageDumpOutputDev& device, const Output& output,
+                                const DocumentReport& report) const {
     device.SetLimits(m_limits);
     device.SetUnique(m_unique);
     device.SetKeepEncoded(m_keepEncoded);
     if (m_pattern)
         device.SetNamePattern(&*m_pattern, output.Title, report.PageCount);
     device.SetStopCheck([stop = m_stop] { return stop->IsSet(); });
+}
+
+void ConversionRun::ListImages(PDFDoc& document, const std::vector<int>& pages,
+                               const Output& output, bool converting, int index,
+                               DocumentReport& report) {
+    ImageDumpOutputDev device(output.FileRoot, converting);
+    SetUpDevice(device, output, report);
     device.ListInto(&report.Listing);
     DumpPages(document, pages, device, index, report);
     // What the converter makes of a dump: the chosen format's extension.

@@ -128,6 +128,9 @@ private:
     void ConvertDumped(const ImageDumpOutputDev& device, ConversionPool& pool,
                        DocumentReport& report, std::vector<std::pair<int, std::string>>& failures,
                        std::vector<WrittenFile>& written);
+    // The run's options for the document's device, writing or listing.
+    void SetUpDevice(ImageDumpOutputDev& device, const Output& output,
+                     const DocumentReport& report) const;
     // The dump step of a listing: rows instead of files.
     void ListImages(PDFDoc& document, const std::vector<int>& pages, const Output& output,
                     bool converting, int index, DocumentReport& report);

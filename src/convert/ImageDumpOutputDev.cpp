@@ -340,6 +340,19 @@ std::string FilterChain(Stream* str) {
 
 // The pixel area RasterImage would allocate for the intermediate file is
 // within its limit: only then is it worth holding in memory.
+// A listing row's picture of the samples; a stencil (no colour map) is one
+// bit of one component.
+void DescribePixels(ListedImage& row, Stream* str, int width, int height,
+                    GfxImageColorMap* colorMap) {
+    row.Width = width;
+    row.Height = height;
+    row.Components = colorMap ? colorMap->getNumPixelComps() : 1;
+    row.Bits = colorMap ? colorMap->getBits() : 1;
+    if (colorMap)
+        row.ColourSpace = DescribeColourSpace(colorMap->getColorSpace(), str);
+    row.Filters = FilterChain(str);
+}
+
 bool FitsRasterLimit(int width, int height, uint64_t bits) {
     uint64_t area = 0;
     return CheckedMul(uint64_t(width) * uint64_t(height), bits, &area) &&
@@ -499,27 +512,17 @@ void ImageDumpOutputDev::DumpCcittTiff(Stream* str, int width, int height) {
     if (!OpenFile(file))
         return;
     Stream* raw = str->getNextStream();
+    if (!raw) {
+        FinishFile(file, false, DumpKind::Stored);
+        return;
+    }
     std::FILE* out = file.Stream();
     // The header points at the directory, which follows the data.
     unsigned char header[8] = {'I', 'I', 42, 0, 0, 0, 0, 0};
     std::fwrite(header, 1, sizeof header, out);
     uint64_t total = 0;
-    std::unique_ptr<unsigned char[]> buffer(new unsigned char[kCopyBlock]);
-    raw->reset();
-    for (;;) {
-        const int got = raw->doGetChars(static_cast<int>(kCopyBlock), buffer.get());
-        if (got <= 0)
-            break;
-        total += static_cast<uint64_t>(got);
-        if (total > m_maxFileBytes) {
-            raw->close();
-            file.Abandon();
-            Fail("Image file '{0:s}' would exceed the limit", LimitText(m_maxFileBytes));
-            return;
-        }
-        std::fwrite(buffer.get(), 1, static_cast<size_t>(got), out);
-    }
-    raw->close();
+    if (!CopyStored(raw, file, total))
+        return;
     if (total & 1)
         std::fputc(0, out); // the directory starts on a word boundary
     const uint32_t directory = static_cast<uint32_t>(8 + total + (total & 1));
@@ -590,8 +593,15 @@ void ImageDumpOutputDev::DumpStoredBytes(Stream* str, const char* extension, Dum
         FinishFile(file, false, kind);
         return;
     }
-    std::unique_ptr<unsigned char[]> buffer(new unsigned char[kCopyBlock]);
     uint64_t total = 0;
+    if (!CopyStored(raw, file, total))
+        return;
+    m_dumpedBytes += total;
+    FinishFile(file, true, kind);
+}
+
+bool ImageDumpOutputDev::CopyStored(Stream* raw, OutputFile& file, uint64_t& total) {
+    std::unique_ptr<unsigned char[]> buffer(new unsigned char[kCopyBlock]);
     raw->reset();
     for (;;) {
         const int got = raw->doGetChars(static_cast<int>(kCopyBlock), buffer.get());
@@ -599,20 +609,20 @@ void ImageDumpOutputDev::DumpStoredBytes(Stream* str, const char* extension, Dum
             break;
         total += static_cast<uint64_t>(got);
         if (total > m_maxFileBytes) {
-            // Only a decompressing filter beneath DCT gets here (a bomb).
+            // Only a decompressing filter beneath the copied one gets here
+            // (a bomb).
             raw->close();
             file.Abandon();
             error(errIO, -1,
                   "Image file '{0:s}' would exceed the limit of {1:ulld} bytes; image skipped",
                   m_fileName.c_str(), static_cast<unsigned long long>(m_maxFileBytes));
             m_failures.push_back({m_imageCounter - 1, m_fileName, LimitText(m_maxFileBytes)});
-            return;
+            return false;
         }
         static_cast<void>(std::fwrite(buffer.get(), 1, static_cast<size_t>(got), file.Stream()));
     }
     raw->close();
-    m_dumpedBytes += total;
-    FinishFile(file, true, kind);
+    return true;
 }
 
 bool ImageDumpOutputDev::DumpPackedBits(DumpTarget& target, Stream* str, int width, int height,
@@ -862,13 +872,7 @@ bool ImageDumpOutputDev::ListImage(const Object* ref, Stream* str, int width, in
         row.Object = ref->getRef().num;
         row.Generation = ref->getRef().gen;
     }
-    row.Width = width;
-    row.Height = height;
-    row.Components = colorMap ? colorMap->getNumPixelComps() : 1;
-    row.Bits = colorMap ? colorMap->getBits() : 1;
-    if (colorMap)
-        row.ColourSpace = DescribeColourSpace(colorMap->getColorSpace(), str);
-    row.Filters = FilterChain(str);
+    DescribePixels(row, str, width, height, colorMap);
     if (!inlineImg)
         row.StoredBytes = str->getBaseStream()->getLength();
     row.RepeatOf = firstNumber;
@@ -907,13 +911,7 @@ void ImageDumpOutputDev::ListMask(ListedKind kind, Stream* imageStr, Stream* mas
             row.Generation = ref.getRef().gen;
         }
     }
-    row.Width = width;
-    row.Height = height;
-    row.Components = colorMap ? colorMap->getNumPixelComps() : 1;
-    row.Bits = colorMap ? colorMap->getBits() : 1;
-    if (colorMap)
-        row.ColourSpace = DescribeColourSpace(colorMap->getColorSpace(), maskStr);
-    row.Filters = FilterChain(maskStr);
+    DescribePixels(row, maskStr, width, height, colorMap);
     row.StoredBytes = maskStr->getBaseStream()->getLength();
     row.Outcome = ListedOutcome::NotWritten;
     m_listing->push_back(std::move(row));

@@ -210,6 +210,9 @@ private:
     const char* KeptExtension(Stream* str, GfxImageColorMap* colorMap, int width, int height,
                               bool inlineImg) const;
     void DumpCcittTiff(Stream* str, int width, int height);
+    // Copies the stream's bytes into the file, adding their count to total;
+    // false (the file abandoned, the failure recorded) past the size limit.
+    bool CopyStored(Stream* raw, OutputFile& file, uint64_t& total);
     // Forms the image's name and dumps it into memory for the sink or into
     // its file. False when the file could not be opened, so nothing of the
     // image's data was read.
