@@ -43,10 +43,22 @@ std::vector<std::string> ReadSettings(ConversionSettings& settings, const IniFil
             continue;
         }
         settings.*key.Field = key.Default;
-        warnings.push_back("[" + std::string(key.Section) + "] " + key.Key + "=" +
-                           std::to_string(value) + " is outside " + std::to_string(key.Min) +
-                           " to " + std::to_string(key.Max) + "; " + std::to_string(key.Default) +
-                           " is used");
+        // Appended piece by piece: a chain of + starting from a literal meets
+        // GCC 12's -Wrestrict false positive at -O3.
+        std::string warning = "[";
+        warning += key.Section;
+        warning += "] ";
+        warning += key.Key;
+        warning += '=';
+        warning += std::to_string(value);
+        warning += " is outside ";
+        warning += std::to_string(key.Min);
+        warning += " to ";
+        warning += std::to_string(key.Max);
+        warning += "; ";
+        warning += std::to_string(key.Default);
+        warning += " is used";
+        warnings.push_back(std::move(warning));
     }
     return warnings;
 }
