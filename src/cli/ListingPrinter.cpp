@@ -22,8 +22,10 @@ std::string KindText(const ListedImage& row) {
 
 std::string BecomesText(const ListedImage& row) {
     std::string text = ListedOutcomeName(row.Outcome);
-    if (!row.Path.empty())
-        text += " " + EscapeControls(row.Path);
+    if (!row.Path.empty()) {
+        text += ' '; // apart: " " + a temporary trips GCC 12's -Wrestrict at -O3
+        text += EscapeControls(row.Path);
+    }
     if (row.RepeatOf >= 0)
         text += ", repeat of " + NumberText(row.RepeatOf);
     return text;

@@ -302,10 +302,16 @@ std::string DescribeIndexed(Stream* str) {
         base = base.arrayGet(0);
     const Object high = space.arrayGet(2);
     std::string name = "Indexed";
-    if (base.isName())
-        name += std::string(" ") + base.getName();
-    if (high.isInt())
-        name += " " + std::to_string(high.getInt());
+    // Appended one by one: " " + a temporary meets GCC 12's -Wrestrict
+    // false positive at -O3.
+    if (base.isName()) {
+        name += ' ';
+        name += base.getName();
+    }
+    if (high.isInt()) {
+        name += ' ';
+        name += std::to_string(high.getInt());
+    }
     return name;
 }
 
