@@ -194,8 +194,12 @@ private:
 
 TEST_F(ConversionRunTest, StopTakesEffectBetweenPages) {
     std::vector<RunEntry> entries;
-    for (int i = 1; i <= 3; ++i)
-        entries.push_back(Entry(Pdf("d" + std::to_string(i) + ".pdf", 4)));
+    for (int i = 1; i <= 3; ++i) {
+        std::string name = "d";
+        name += std::to_string(i);
+        name += ".pdf";
+        entries.push_back(Entry(Pdf(name, 4)));
+    }
     for (int32_t mode : {OutputRaw, OutputPng}) {
         SCOPED_TRACE(mode);
         TemporaryFolder f;

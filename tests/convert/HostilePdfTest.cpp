@@ -56,7 +56,10 @@ TEST(HostilePdf, MutatedDocumentsAreHandled) {
     for (size_t i = 0; i < variants.size(); ++i) {
         SCOPED_TRACE(i);
         RunEntry entry;
-        entry.Path = folder / ("m" + std::to_string(i) + ".pdf");
+        std::string file = "m";
+        file += std::to_string(i);
+        file += ".pdf";
+        entry.Path = folder / file;
         ASSERT_TRUE(WriteWholeFile(entry.Path, variants[i]));
         RecordingObserver observer;
         observer.stop = std::make_shared<StopEvent>();

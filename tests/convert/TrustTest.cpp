@@ -168,7 +168,8 @@ void WriteImagesPdf(const std::string& path, int images) {
     std::map<std::string, int> names;
     std::string content;
     for (int i = 0; i < images; ++i) {
-        const std::string name = "I" + std::to_string(i);
+        std::string name = "I";
+        name += std::to_string(i);
         names[name] = writer.AddImage(1 + i, 1, "/DeviceGray", 8, "", std::string(1 + i, 'x'));
         content += DrawXObject(name);
     }

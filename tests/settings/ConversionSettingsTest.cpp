@@ -113,7 +113,12 @@ TEST(ConversionSettings, ValuesThePanelDoesNotOfferFallBackWithAWarning) {
         SCOPED_TRACE(c.Line);
         TemporaryFolder folder;
         const std::string path = folder / "Settings.ini";
-        ASSERT_TRUE(WriteWholeFile(path, "[" + std::string(c.Section) + "]\n" + c.Line + "\n"));
+        std::string text = "[";
+        text += c.Section;
+        text += "]\n";
+        text += c.Line;
+        text += '\n';
+        ASSERT_TRUE(WriteWholeFile(path, text));
         ConversionSettings settings = Scrambled();
         const std::vector<std::string> warnings = LoadSettings(settings, path);
         EXPECT_EQ(settings.*c.Field, c.Expected);
