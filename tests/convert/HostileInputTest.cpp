@@ -7,6 +7,7 @@
 #include "support/HostilePdfs.h"
 #include "support/PdfWriter.h"
 #include "support/RecordingObserver.h"
+#include "support/RunSettings.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -84,10 +85,7 @@ void WriteAll(int fd, const std::string& text) {
 
 // The child: one run, its summary written to the pipe as lines.
 [[noreturn]] void RunChild(const Job& job, const std::string& out, int fd) {
-    ConversionSettings settings;
-    settings.ImagesFormat = job.Mode;
-    settings.OutputDirectory = out;
-    settings.OpenResult = 1;
+    const ConversionSettings settings = SettingsFor(job.Mode, out);
     ExtractionJob extraction(settings);
     extraction.AddFile(job.Pdf);
     extraction.SetLimits(job.Limits);

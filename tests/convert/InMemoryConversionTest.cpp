@@ -7,6 +7,7 @@
 
 #include "support/PdfWriter.h"
 #include "support/RecordingObserver.h"
+#include "support/RunSettings.h"
 
 #include <gif_lib.h>
 #include <gtest/gtest.h>
@@ -98,10 +99,7 @@ void WriteImageTable(const std::string& path) {
 std::vector<DocumentReport> RunInto(const std::string& pdf, const std::string& out, int32_t mode,
                                     unsigned threads) {
     std::filesystem::create_directories(out);
-    ConversionSettings settings;
-    settings.ImagesFormat = mode;
-    settings.OutputDirectory = out;
-    settings.OpenResult = 1;
+    const ConversionSettings settings = SettingsFor(mode, out);
     RunEntry entry;
     entry.Path = pdf;
     RecordingObserver observer;

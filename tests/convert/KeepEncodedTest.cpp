@@ -5,6 +5,7 @@
 
 #include "support/PdfWriter.h"
 #include "support/RecordingObserver.h"
+#include "support/RunSettings.h"
 
 #include <gtest/gtest.h>
 #include <tiffio.h>
@@ -19,10 +20,7 @@ using namespace talvore::testing;
 std::vector<std::string> RunKept(const std::string& pdf, const std::string& out, int mode,
                                  bool keep) {
     std::filesystem::create_directories(out);
-    ConversionSettings settings;
-    settings.ImagesFormat = mode;
-    settings.OutputDirectory = out;
-    settings.OpenResult = 1;
+    const ConversionSettings settings = SettingsFor(mode, out);
     ExtractionJob job(settings);
     job.AddFile(pdf);
     job.SetKeepEncoded(keep);

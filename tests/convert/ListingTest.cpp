@@ -3,6 +3,7 @@
 
 #include "support/PdfWriter.h"
 #include "support/RecordingObserver.h"
+#include "support/RunSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -21,10 +22,7 @@ struct Result {
 
 Result RunJob(const std::string& pdf, const std::string& out, int mode, bool list, bool unique,
               const std::string& user = "") {
-    ConversionSettings settings;
-    settings.ImagesFormat = mode;
-    settings.OutputDirectory = out;
-    settings.OpenResult = 1;
+    const ConversionSettings settings = SettingsFor(mode, out);
     ExtractionJob job(settings);
     job.AddFile(pdf, "", user);
     job.SetListOnly(list);

@@ -3,6 +3,7 @@
 
 #include "support/PdfWriter.h"
 #include "support/RecordingObserver.h"
+#include "support/RunSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -60,10 +61,7 @@ TEST(NamePattern, ARunNamesItsFilesByThePattern) {
     ASSERT_TRUE(writer.WriteFile(folder / "doc.pdf"));
 
     auto run = [&](const std::string& out, const std::string& pattern, bool list) {
-        ConversionSettings settings;
-        settings.ImagesFormat = OutputPng;
-        settings.OutputDirectory = out;
-        settings.OpenResult = 1;
+        const ConversionSettings settings = SettingsFor(OutputPng, out);
         ExtractionJob job(settings);
         job.AddFile(folder / "doc.pdf");
         std::string error;

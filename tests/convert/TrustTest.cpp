@@ -5,6 +5,7 @@
 
 #include "support/PdfWriter.h"
 #include "support/RecordingObserver.h"
+#include "support/RunSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -24,10 +25,7 @@ struct RunResult {
 
 RunResult RunFiles(const std::vector<std::string>& paths, const std::string& output,
                    int mode = OutputRaw) {
-    ConversionSettings settings;
-    settings.ImagesFormat = mode;
-    settings.OutputDirectory = output;
-    settings.OpenResult = 1;
+    const ConversionSettings settings = SettingsFor(mode, output);
     ExtractionJob job(settings);
     for (const std::string& path : paths)
         job.AddFile(path);
