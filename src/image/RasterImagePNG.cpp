@@ -12,6 +12,7 @@
 #include <libdeflate.h>
 #include <png.h>
 
+#include "image/AlphaPixels.h"
 #include "image/CheckedMath.h"
 
 namespace talvore {
@@ -247,10 +248,11 @@ struct FastPngPlan {
     bool adaptive; // palette and sub-byte images keep filter None
 };
 
-bool WritePngDeflated(const PngJob& job, const FastPngPlan& plan) {
-    const RasterImage& image = *job.image;
-    const uint32_t width = static_cast<uint32_t>(image.Width());
-    const uint32_t height = static_cast<uint32_t>(image.Height());
+// Filters every row and deflates the whole in one call. fill(r, out) puts
+// row r, counted from the top, into out.
+template <typename FillRow>
+bool DeflateRows(uint32_t height, const FastPngPlan& plan, FillRow&& fill,
+                 std::vector<uint8_t>& deflated) {
     const size_t stride = plan.rowBytes + 1;
     std::vector<uint8_t> filtered(stride * height);
     std::vector<uint8_t> rows(2 * plan.rowBytes); // this row and the one above
@@ -259,10 +261,7 @@ bool WritePngDeflated(const PngJob& job, const FastPngPlan& plan) {
     uint8_t* prior = rows.data() + plan.rowBytes;
     std::memset(prior, 0, plan.rowBytes);
     for (uint32_t r = 0; r < height; ++r) {
-        const uint8_t* source = image.RowPointer(static_cast<int32_t>(height - 1 - r));
-        std::memcpy(current, source, std::min<size_t>(image.RowStride(), plan.rowBytes));
-        if (job.swapRedBlue)
-            image.SwapRedBlue(current, static_cast<uint32_t>(plan.rowBytes));
+        fill(r, current);
         uint8_t* out = filtered.data() + r * stride;
         int best = 0;
         if (plan.adaptive) {
@@ -286,29 +285,55 @@ bool WritePngDeflated(const PngJob& job, const FastPngPlan& plan) {
     }
 
     libdeflate_compressor* compressor = ThreadCompressor();
-    if (compressor == nullptr) {
-        const_cast<RasterImage*>(job.image)->SetLastError("Error saving PNG file");
+    if (compressor == nullptr)
         return false;
-    }
-    std::vector<uint8_t> deflated(libdeflate_zlib_compress_bound(compressor, filtered.size()));
-    const size_t deflatedSize = libdeflate_zlib_compress(
-        compressor, filtered.data(), filtered.size(), deflated.data(), deflated.size());
-    if (deflatedSize == 0) {
-        const_cast<RasterImage*>(job.image)->SetLastError("Error saving PNG file");
-        return false;
-    }
-    filtered = {};
+    deflated.resize(libdeflate_zlib_compress_bound(compressor, filtered.size()));
+    const size_t size = libdeflate_zlib_compress(compressor, filtered.data(), filtered.size(),
+                                                 deflated.data(), deflated.size());
+    deflated.resize(size);
+    return size != 0;
+}
 
-    ChunkWriter out(job.file);
-    static constexpr uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-    out.Put(kSignature, sizeof kSignature);
+constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+
+void PutHeader(ChunkWriter& out, uint32_t width, uint32_t height, int bitDepth, int colourType) {
+    out.Put(kPngSignature, sizeof kPngSignature);
     uint8_t header[13];
     PutBigEndian32(header, width);
     PutBigEndian32(header + 4, height);
-    header[8] = static_cast<uint8_t>(job.bitDepth);
-    header[9] = static_cast<uint8_t>(job.colourType);
+    header[8] = static_cast<uint8_t>(bitDepth);
+    header[9] = static_cast<uint8_t>(colourType);
     header[10] = header[11] = header[12] = 0;
     out.Chunk("IHDR", header, sizeof header);
+}
+
+void PutImageData(ChunkWriter& out, const std::vector<uint8_t>& deflated) {
+    for (size_t at = 0; at < deflated.size(); at += kIdatChunk)
+        out.Chunk("IDAT", deflated.data() + at, std::min(kIdatChunk, deflated.size() - at));
+    out.Chunk("IEND", nullptr, 0);
+}
+
+bool WritePngDeflated(const PngJob& job, const FastPngPlan& plan) {
+    const RasterImage& image = *job.image;
+    const uint32_t width = static_cast<uint32_t>(image.Width());
+    const uint32_t height = static_cast<uint32_t>(image.Height());
+    std::vector<uint8_t> deflated;
+    const bool deflatedWhole = DeflateRows(
+        height, plan,
+        [&](uint32_t r, uint8_t* row) {
+            const uint8_t* source = image.RowPointer(static_cast<int32_t>(height - 1 - r));
+            std::memcpy(row, source, std::min<size_t>(image.RowStride(), plan.rowBytes));
+            if (job.swapRedBlue)
+                image.SwapRedBlue(row, static_cast<uint32_t>(plan.rowBytes));
+        },
+        deflated);
+    if (!deflatedWhole) {
+        const_cast<RasterImage*>(job.image)->SetLastError("Error saving PNG file");
+        return false;
+    }
+
+    ChunkWriter out(job.file);
+    PutHeader(out, width, height, job.bitDepth, job.colourType);
 
     // Ancillary chunks in libpng's order, with libpng's range rules.
     const bool palette = job.colourType == PNG_COLOR_TYPE_PALETTE;
@@ -353,9 +378,7 @@ bool WritePngDeflated(const PngJob& job, const FastPngPlan& plan) {
     PutBigEndian32(physical + 4, static_cast<uint32_t>(image.Header().yPelsPerMeter));
     physical[8] = PNG_RESOLUTION_METER;
     out.Chunk("pHYs", physical, sizeof physical);
-    for (size_t at = 0; at < deflatedSize; at += kIdatChunk)
-        out.Chunk("IDAT", deflated.data() + at, std::min(kIdatChunk, deflatedSize - at));
-    out.Chunk("IEND", nullptr, 0);
+    PutImageData(out, deflated);
     if (!out.Ok() || !job.file->Flush()) {
         const_cast<RasterImage*>(job.image)->SetLastError("Error saving PNG file");
         return false;
@@ -390,6 +413,31 @@ std::optional<FastPngPlan> PlanDeflated(const PngJob& job) {
     plan.bpp = std::max<size_t>(1, bits / 8);
     plan.adaptive = job.colourType != PNG_COLOR_TYPE_PALETTE && job.bitDepth >= 8;
     return plan;
+}
+
+// Beyond what the deflate path holds in memory, libpng streams the rows.
+bool WriteAlphaRowsThroughLibpng(const AlphaPixels& pixels, ByteStream* file, int colourType) {
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    if (png == nullptr)
+        return false;
+    png_infop info = png_create_info_struct(png);
+    std::vector<uint8_t> buffer(kPngOutputBuffer);
+    PngOutput output{file, buffer.data(), buffer.size(), 0};
+    if (info == nullptr || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, info ? &info : nullptr);
+        return false;
+    }
+    png_set_write_fn(png, &output, PngWrite, PngFlush);
+    png_set_IHDR(png, info, pixels.Width, pixels.Height, 8, colourType, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
+    png_write_info(png, info);
+    const size_t rowBytes = size_t{pixels.Width} * pixels.Channels;
+    for (uint32_t r = 0; r < pixels.Height; ++r)
+        png_write_row(png, pixels.Samples.data() + r * rowBytes);
+    png_write_end(png, info);
+    PngDrain(png, output);
+    png_destroy_write_struct(&png, &info);
+    return true;
 }
 
 } // namespace
@@ -450,6 +498,45 @@ bool RasterImagePNG::Encode(ByteStream* file) {
     if (const std::optional<FastPngPlan> plan = PlanDeflated(job))
         return WritePngDeflated(job, *plan);
     return WritePng(job);
+}
+
+bool EncodePngAlpha(const AlphaPixels& pixels, ByteStream* file, std::string* error) {
+    const auto fail = [error](const char* why) {
+        *error = why;
+        return false;
+    };
+    if (file == nullptr)
+        return fail("null file handler");
+    if (!pixels.IsWhole() || (pixels.Channels != 2 && pixels.Channels != 4))
+        return fail("the pixels do not match their sizes");
+    if (pixels.Width > kPngMaxDimension || pixels.Height > kPngMaxDimension)
+        return fail("PNG width and height must be at most 1000000");
+    const int colourType =
+        pixels.Channels == 2 ? PNG_COLOR_TYPE_GRAY_ALPHA : PNG_COLOR_TYPE_RGB_ALPHA;
+    FastPngPlan plan{};
+    plan.rowBytes = size_t{pixels.Width} * pixels.Channels;
+    plan.bpp = pixels.Channels;
+    plan.adaptive = true;
+    if (uint64_t{plan.rowBytes + 1} * pixels.Height > kDeflateMaxInput) {
+        if (!WriteAlphaRowsThroughLibpng(pixels, file, colourType))
+            return fail("Error saving PNG file");
+        return true;
+    }
+    std::vector<uint8_t> deflated;
+    const bool deflatedWhole = DeflateRows(
+        pixels.Height, plan,
+        [&](uint32_t r, uint8_t* row) {
+            std::memcpy(row, pixels.Samples.data() + r * plan.rowBytes, plan.rowBytes);
+        },
+        deflated);
+    if (!deflatedWhole)
+        return fail("Error saving PNG file");
+    ChunkWriter out(file);
+    PutHeader(out, pixels.Width, pixels.Height, 8, colourType);
+    PutImageData(out, deflated);
+    if (!out.Ok() || !file->Flush())
+        return fail("Error saving PNG file");
+    return true;
 }
 
 } // namespace talvore

@@ -1,5 +1,7 @@
 #include "image/RasterImageTGA.h"
 
+#include "image/AlphaPixels.h"
+
 #include "image/ByteStream.h"
 #include "image/CheckedMath.h"
 #include "image/DecoderSteps.h"
@@ -248,6 +250,57 @@ bool RasterImageTGA::Encode(ByteStream* file) {
         return false;
     }
     return true;
+}
+
+bool EncodeTgaAlpha(const AlphaPixels& pixels, ByteStream* file, std::string* error) {
+    if (file == nullptr) {
+        *error = "null file handler";
+        return false;
+    }
+    if (!pixels.IsWhole() || (pixels.Channels != 2 && pixels.Channels != 4)) {
+        *error = "the pixels do not match their sizes";
+        return false;
+    }
+    if (pixels.Width > 65535 || pixels.Height > 65535) {
+        *error = "TGA width and height must be at most 65535";
+        return false;
+    }
+    uint8_t header[18];
+    // True colour, 32 bits, 8 of them alpha; rows bottom-up.
+    le::StoreFields(header, {{1, 0},
+                             {1, 0},
+                             {1, 2},
+                             {2, 0},
+                             {2, 0},
+                             {1, 0},
+                             {2, 0},
+                             {2, 0},
+                             {2, pixels.Width},
+                             {2, pixels.Height},
+                             {1, 32},
+                             {1, 8}});
+    bool complete = file->Write(header, 1, sizeof header) == sizeof header;
+    const size_t inRow = size_t{pixels.Width} * pixels.Channels;
+    std::vector<uint8_t> row(size_t{pixels.Width} * 4);
+    for (uint32_t y = 0; y < pixels.Height && complete; ++y) {
+        const uint8_t* in = pixels.Samples.data() + size_t{pixels.Height - 1 - y} * inRow;
+        uint8_t* out = row.data();
+        for (uint32_t x = 0; x < pixels.Width; ++x, out += 4, in += pixels.Channels) {
+            if (pixels.Channels == 2) {
+                out[0] = out[1] = out[2] = in[0];
+                out[3] = in[1];
+            } else {
+                out[0] = in[2];
+                out[1] = in[1];
+                out[2] = in[0];
+                out[3] = in[3];
+            }
+        }
+        complete = file->Write(row.data(), 1, row.size()) == row.size();
+    }
+    if (!complete)
+        *error = "Error writing TGA file";
+    return complete;
 }
 
 } // namespace talvore

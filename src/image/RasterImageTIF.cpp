@@ -1,5 +1,7 @@
 #include "image/RasterImageTIF.h"
 
+#include "image/AlphaPixels.h"
+
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -214,6 +216,50 @@ bool RasterImageTIF::WritePage() {
             return false;
     }
     return true;
+}
+
+bool EncodeTiffAlpha(const AlphaPixels& pixels, ByteStream* file, std::string* error) {
+    if (file == nullptr) {
+        *error = "null file handler";
+        return false;
+    }
+    if (!pixels.IsWhole() || (pixels.Channels != 2 && pixels.Channels != 4)) {
+        *error = "the pixels do not match their sizes";
+        return false;
+    }
+    TIFF* tif = TIFFClientOpen("TIFF IMAGE", "w", static_cast<thandle_t>(file), TiffRead, TiffWrite,
+                               TiffSeek, TiffClose, TiffSize, TiffMap, TiffUnmap);
+    if (tif == nullptr) {
+        *error = "initialization fail";
+        return false;
+    }
+    const uint16_t unassociated[1] = {EXTRASAMPLE_UNASSALPHA};
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, pixels.Width);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, pixels.Height);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, static_cast<uint16_t>(pixels.Channels));
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, uint16_t{8});
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC,
+                 pixels.Channels == 2 ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_RGB);
+    TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, uint16_t{1}, unassociated);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    TIFFSetField(tif, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0));
+    // The predictor works on the row in place.
+    const size_t rowBytes = size_t{pixels.Width} * pixels.Channels;
+    std::vector<uint8_t> row(rowBytes);
+    bool ok = true;
+    for (uint32_t r = 0; r < pixels.Height && ok; ++r) {
+        std::memcpy(row.data(), pixels.Samples.data() + r * rowBytes, rowBytes);
+        ok = TIFFWriteScanline(tif, row.data(), r, 0) != -1;
+    }
+    // TIFFClose writes the directory but reports nothing.
+    ok = ok && TIFFFlush(tif) == 1;
+    TIFFClose(tif);
+    if (!ok)
+        *error = "Error saving TIFF file";
+    return ok;
 }
 
 } // namespace talvore
