@@ -32,6 +32,17 @@ constexpr std::array<PersistedKey, 7> kKeys{{
     {"Output Images", "Jpeg Gray Scale", &ConversionSettings::JpegGrayScale, 1, 0, 1},
 }};
 
+struct PersistedFlag {
+    const char* Section;
+    const char* Key;
+    bool ConversionSettings::*Field;
+};
+
+constexpr std::array<PersistedFlag, 2> kFlags{{
+    {"Output Images", "Keep Alpha", &ConversionSettings::KeepAlpha},
+    {"Output Images", "Keep Encoded", &ConversionSettings::KeepEncoded},
+}};
+
 } // namespace
 
 std::vector<std::string> ReadSettings(ConversionSettings& settings, const IniFile& file) {
@@ -60,12 +71,30 @@ std::vector<std::string> ReadSettings(ConversionSettings& settings, const IniFil
         warning += " is used";
         warnings.push_back(std::move(warning));
     }
+    for (const PersistedFlag& flag : kFlags) {
+        const int32_t value = file.Integer(flag.Section, flag.Key, 0);
+        settings.*flag.Field = value == 1;
+        if (value != 0 && value != 1) {
+            std::string warning = "[";
+            warning += flag.Section;
+            warning += "] ";
+            warning += flag.Key;
+            warning += '=';
+            warning += std::to_string(value);
+            warning += " is outside 0 to 1; 0 is used";
+            warnings.push_back(std::move(warning));
+        }
+    }
     return warnings;
 }
 
 void WriteSettings(const ConversionSettings& settings, IniFile& file) {
     for (const PersistedKey& key : kKeys)
         file.SetInteger(key.Section, key.Key, settings.*key.Field);
+    for (const PersistedFlag& flag : kFlags) {
+        if (settings.*flag.Field || file.Text(flag.Section, flag.Key))
+            file.SetInteger(flag.Section, flag.Key, settings.*flag.Field ? 1 : 0);
+    }
 }
 
 std::vector<std::string> LoadSettings(ConversionSettings& settings, const std::string& path) {

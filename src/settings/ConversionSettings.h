@@ -35,17 +35,24 @@ struct ConversionSettings {
     int32_t ImagesFormat = OutputJpg;
     int32_t JpegQuality = 70;
     int32_t JpegGrayScale = 1; // list index: 0 "True" (grey), 1 "False" (colour)
+    // Additions, off by default so the default outputs stay as they were:
+    // masked images are written with their transparency, and grey and CMYK
+    // JPEG, JPEG 2000 and fax streams are copied as stored.
+    bool KeepAlpha = false;
+    bool KeepEncoded = false;
 };
 
-// Fills the seven persisted fields from the INI file at path; missing file,
+// Fills the persisted fields from the INI file at path; missing file,
 // section or key gives the default. OutputDirectory is left alone. A value
 // outside what the options panel offers (a format 99, a quality 0) gives the
 // default too, and a warning naming the key is returned for it; the pages
 // are taken as they are, for the run to check against each document.
 std::vector<std::string> LoadSettings(ConversionSettings& settings, const std::string& path);
 
-// Writes the seven persisted fields into their two sections, leaving every
-// other section and key of the file as it was. The caller may ignore a
+// Writes the persisted fields into their two sections, leaving every other
+// section and key of the file as it was. The additions ("Keep Alpha", "Keep
+// Encoded") are written when on or already in the file, so a default file
+// holds the seven keys it always held. The caller may ignore a
 // failure (the application does); the old file is then untouched.
 SaveResult SaveSettings(const ConversionSettings& settings, const std::string& path);
 

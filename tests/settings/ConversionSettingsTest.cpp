@@ -59,6 +59,35 @@ TEST(ConversionSettings, MissingFileGivesDefaultsAndSavesTheSevenKeys) {
     EXPECT_EQ(ReadWholeFile(path), kDefaultFileText);
 }
 
+// The additions appear in the file once turned on, and then stay, so a
+// default file keeps its seven keys and a user's choice is not forgotten.
+TEST(ConversionSettings, AdditionsAreWrittenOnceOnAndStay) {
+    TemporaryFolder folder;
+    const std::string path = folder / "Settings.ini";
+    ConversionSettings settings;
+    settings.KeepAlpha = true;
+    ASSERT_TRUE(SaveSettings(settings, path));
+    EXPECT_EQ(ReadWholeFile(path), std::string(kDefaultFileText) + "Keep Alpha=1\n");
+
+    ConversionSettings loaded;
+    EXPECT_TRUE(LoadSettings(loaded, path).empty());
+    EXPECT_TRUE(loaded.KeepAlpha);
+    EXPECT_FALSE(loaded.KeepEncoded);
+
+    loaded.KeepAlpha = false;
+    loaded.KeepEncoded = true;
+    ASSERT_TRUE(SaveSettings(loaded, path));
+    EXPECT_EQ(ReadWholeFile(path),
+              std::string(kDefaultFileText) + "Keep Alpha=0\nKeep Encoded=1\n");
+
+    ASSERT_TRUE(WriteWholeFile(path, "[Output Images]\nKeep Alpha=2\nKeep Encoded=1\n"));
+    const std::vector<std::string> warnings = LoadSettings(loaded, path);
+    EXPECT_EQ(warnings, std::vector<std::string>{
+                            "[Output Images] Keep Alpha=2 is outside 0 to 1; 0 is used"});
+    EXPECT_FALSE(loaded.KeepAlpha);
+    EXPECT_TRUE(loaded.KeepEncoded);
+}
+
 TEST(ConversionSettings, ValuesAreReadAsTheyAreCaseInsensitively) {
     TemporaryFolder folder;
     const std::string path = folder / "Settings.ini";
