@@ -1,6 +1,7 @@
 // The whole extraction device on a PDF from memory: the first pages of the
-// input are interpreted with JPEG passthrough on and then off, writing into
-// a scratch folder that is emptied after each input. The device's file limit
+// input are interpreted with JPEG passthrough on and then off (and the
+// transparency kept), writing into a scratch folder that is emptied after
+// each input. The device's file limit
 // is small, so a crafted size cannot fill the disk; libFuzzer's own time and
 // memory limits bound the rest.
 #include "PdfFromBytes.h"
@@ -9,6 +10,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <unistd.h>
 
@@ -30,9 +32,15 @@ const std::string& Scratch() {
 }
 
 void CheckAndClear(const ImageDumpOutputDev& device) {
-    // Every number is used once: by a file or by a failure.
-    const size_t accounted = device.WrittenFiles().size() + device.Failures().size();
-    if (accounted != static_cast<size_t>(device.ImageCounter()))
+    // Every number is used: by a file or by a failure (an alpha beside an
+    // image shares the image's number).
+    std::set<int> numbers;
+    for (const DumpedFile& file : device.WrittenFiles())
+        numbers.insert(file.Number);
+    for (const ImageFailure& failure : device.Failures())
+        numbers.insert(failure.Number);
+    if (numbers.size() != static_cast<size_t>(device.ImageCounter()) ||
+        device.WrittenImages() + device.FailedImages() < device.ImageCounter())
         std::abort();
     for (const DumpedFile& file : device.WrittenFiles()) {
         std::error_code error;
@@ -56,6 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int pages = std::min(document->getNumPages(), fuzzing::kMaxPages);
     for (const bool passthrough : {true, false}) {
         ImageDumpOutputDev device(Scratch(), passthrough, kFileLimit);
+        device.SetKeepAlpha(!passthrough); // the mask readers too
         for (int page = 1; page <= pages; ++page)
             document->displayPage(&device, page, 72, 72, 0, true, false, false);
         CheckAndClear(device);

@@ -175,7 +175,7 @@ bool ConversionRun::RunDocument(int index, DocumentReport& report) {
     SetUpDevice(device, output, report);
     if (device.isOk())
         DumpPages(*document, pages, device, index, report);
-    report.ImagesWritten = static_cast<int>(device.WrittenFiles().size()) + device.HandedImages();
+    report.ImagesWritten = device.WrittenImages() + device.HandedImages();
     const int refusedByCore = static_cast<int>(m_pageFailures.size()) - report.PagesRefused;
     report.ImagesFailed = device.FailedImages() + refusedByCore;
     m_summary.PagesRefused += report.PagesRefused;
@@ -213,7 +213,8 @@ void ConversionRun::SetUpDevice(ImageDumpOutputDev& device, const Output& output
                                 const DocumentReport& report) const {
     device.SetLimits(m_limits);
     device.SetUnique(m_unique);
-    device.SetKeepEncoded(m_keepEncoded);
+    device.SetKeepEncoded(m_settings.KeepEncoded);
+    device.SetKeepAlpha(m_settings.KeepAlpha);
     if (m_pattern)
         device.SetNamePattern(&*m_pattern, output.Title, report.PageCount);
     device.SetStopCheck([stop = m_stop] { return stop->IsSet(); });
@@ -229,10 +230,21 @@ void ConversionRun::ListImages(PDFDoc& document, const std::vector<int>& pages,
     // What the converter makes of a dump: the chosen format's extension.
     const OutputFormat* format = FindOutputFormat(m_settings.ImagesFormat);
     if (converting && format && format->Extension) {
+        const ListedImage* image = nullptr; // the row a mask row belongs to
         for (ListedImage& row : report.Listing) {
-            if (row.Outcome != ListedOutcome::Pbm && row.Outcome != ListedOutcome::Ppm)
-                continue;
-            row.Path = ConvertedPath(row.Path, *format);
+            if (row.Outcome == ListedOutcome::Pbm || row.Outcome == ListedOutcome::Ppm) {
+                row.Path = ConvertedPath(row.Path, *format);
+            } else if (row.Outcome == ListedOutcome::Alpha && image != nullptr) {
+                // Into the image where the format holds alpha and the image
+                // is converted, else beside it in the format.
+                const bool decoded =
+                    image->Outcome == ListedOutcome::Pbm || image->Outcome == ListedOutcome::Ppm;
+                row.Path = decoded && format->WriteAlpha
+                               ? image->Path
+                               : AlphaPath(image->Path, format->Extension);
+            }
+            if (row.MaskOf < 0)
+                image = &row;
         }
     }
     for (std::string& failure : m_pageFailures)
@@ -433,12 +445,21 @@ void ConversionRun::ConvertDumped(const ImageDumpOutputDev& device, ConversionPo
         m_observer.SetTotalCaption("Images Coverting");
     for (const PooledOutcome& done : pool.Drain()) {
         const ConversionOutcome& outcome = done.Outcome;
+        // The alpha beside the image follows it in the report.
+        const auto alphaToo = [&] {
+            if (!outcome.AlphaPath.empty())
+                written.push_back({done.Number, outcome.AlphaPath, done.Page});
+            if (!outcome.AlphaError.empty())
+                failures.emplace_back(done.Number, outcome.AlphaError);
+        };
         if (outcome.Converted) {
             written.push_back({done.Number, outcome.OutputPath, done.Page});
+            alphaToo();
             continue;
         }
         if (outcome.IntermediateWritten)
             written.push_back({done.Number, done.IntermediatePath, done.Page});
+        alphaToo();
         ++report.ConversionFailures;
         std::string text = done.IntermediatePath + ": " + outcome.Error;
         if (!outcome.IntermediateWritten) {

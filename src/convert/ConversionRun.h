@@ -92,8 +92,6 @@ public:
     void SetListOnly(bool list) { m_listOnly = list; }
     // Each image object is written at its first draw only (see the device).
     void SetUnique(bool unique) { m_unique = unique; }
-    // Stored streams copied where they can be (see the device).
-    void SetKeepEncoded(bool keep) { m_keepEncoded = keep; }
     // File names by a pattern instead of "<title>-NNN"; parsed for this
     // run's output folder rule.
     void SetNamePattern(std::optional<NamePattern> pattern) { m_pattern = std::move(pattern); }
@@ -145,7 +143,6 @@ private:
     bool m_interpretEveryPage = false;
     bool m_listOnly = false;
     bool m_unique = false;
-    bool m_keepEncoded = false;
     std::optional<NamePattern> m_pattern;
     XRefRepairs m_repairs;
     unsigned m_threads = 0;

@@ -20,4 +20,12 @@ std::vector<uint8_t> DecodedImage::IntermediateBytes() const {
     return ppm;
 }
 
+std::vector<uint8_t> DecodedImage::AlphaIntermediateBytes() const {
+    char header[64];
+    const int length = std::snprintf(header, sizeof header, "P5\n%u %u\n255\n", Width, Height);
+    std::vector<uint8_t> pgm(header, header + length);
+    pgm.insert(pgm.end(), Alpha.begin(), Alpha.end());
+    return pgm;
+}
+
 } // namespace talvore

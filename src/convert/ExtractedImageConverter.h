@@ -30,18 +30,28 @@ struct ConversionOutcome {
     // intermediate file now holds it, and why not.
     bool IntermediateWritten = false;
     std::string IntermediateError;
+    // An image with alpha in a format without: the mask written beside it
+    // ("<name>-alpha<ext>"), or, when that failed, its "-alpha.pgm"
+    // intermediate file; AlphaError names the file that failed and why.
+    std::string AlphaPath;
+    std::string AlphaError;
 };
 
 struct OutputFormat;
 
 // The name the converter gives the file made from an intermediate file.
 std::string ConvertedPath(const std::string& intermediatePath, const OutputFormat& format);
+// The name of the alpha beside an image: "-003.ppm" gives "-003-alpha<ext>".
+std::string AlphaPath(const std::string& imagePath, const char* extension);
 
 // quality: JpegQuality (mode 1); grayScale: JpegGrayScale, 0 meaning grey.
 ConversionOutcome ConvertExtractedImage(const std::string& intermediatePath, int32_t outputMode,
                                         int32_t jpegQuality, int32_t jpegGrayScale);
 
-// The same for an image held in memory, in settings.ImagesFormat.
+// The same for an image held in memory, in settings.ImagesFormat. An image
+// with alpha is written with it where the format holds alpha (PNG, TIFF,
+// TGA), and otherwise as the image plus its alpha as an 8-bit grey image of
+// the same format beside it.
 ConversionOutcome ConvertDecodedImage(const DecodedImage& image,
                                       const ConversionSettings& settings);
 

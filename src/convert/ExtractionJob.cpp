@@ -42,7 +42,6 @@ const RunSummary& ExtractionJob::Run(RunObserver& observer, std::shared_ptr<Stop
         run.SetLimits(m_limits);
         run.SetListOnly(m_listOnly);
         run.SetUnique(m_unique);
-        run.SetKeepEncoded(m_keepEncoded);
         run.SetNamePattern(m_pattern);
         m_summary = run.Run();
     } catch (const std::exception& broken) {

@@ -54,8 +54,6 @@ public:
     void SetListOnly(bool list) { m_listOnly = list; }
     // Each image object written once, at its first draw.
     void SetUnique(bool unique) { m_unique = unique; }
-    // Stored JPEG, JPEG 2000 and fax streams copied, not decoded.
-    void SetKeepEncoded(bool keep) { m_keepEncoded = keep; }
     // File names by a pattern (NamePattern); false with the reason when the
     // pattern could give two images of the run one name. Call it after the
     // settings' output folder is final.
@@ -79,7 +77,6 @@ private:
     DeviceLimits m_limits;
     bool m_listOnly = false;
     bool m_unique = false;
-    bool m_keepEncoded = false;
     std::optional<NamePattern> m_pattern;
     RunSummary m_summary;
     std::string m_failure;

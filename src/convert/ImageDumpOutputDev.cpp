@@ -1,5 +1,7 @@
 #include "convert/ImageDumpOutputDev.h"
 
+#include "convert/ExtractedImageConverter.h"
+#include "convert/MaskAlpha.h"
 #include "convert/OutputFile.h"
 #include "image/CheckedMath.h"
 #include "image/RasterImage.h"
@@ -463,6 +465,51 @@ void ImageDumpOutputDev::FinishFile(OutputFile& file, bool dumped, DumpKind kind
         return;
     }
     m_written.push_back({m_fileName, kind, m_imageCounter - 1, m_page});
+    WriteAlphaFile();
+}
+
+int ImageDumpOutputDev::WrittenImages() const {
+    return static_cast<int>(std::count_if(m_written.begin(), m_written.end(),
+                                          [](const auto& f) { return f.Kind != DumpKind::Alpha; }));
+}
+
+void ImageDumpOutputDev::TakeAlpha(std::vector<uint8_t> alpha, int width, int height,
+                                   const std::string& why) {
+    m_pendingAlpha = std::move(alpha);
+    m_alphaWidth = static_cast<uint32_t>(width);
+    m_alphaHeight = static_cast<uint32_t>(height);
+    m_alphaRefusal = m_pendingAlpha.empty() ? why : std::string();
+}
+
+void ImageDumpOutputDev::WriteAlphaFile() {
+    if (m_pendingAlpha.empty())
+        return;
+    const std::vector<uint8_t> alpha = std::move(m_pendingAlpha);
+    m_pendingAlpha.clear();
+    const std::string path = AlphaPath(m_fileName, ".pgm");
+    // Bound as the image files are: a bilevel image's plane is eight times
+    // its file.
+    if (alpha.size() + 32 > m_maxFileBytes) {
+        error(errIO, -1,
+              "Image file '{0:s}' would exceed the limit of {1:ulld} bytes; image skipped",
+              path.c_str(), static_cast<unsigned long long>(m_maxFileBytes));
+        m_failures.push_back({m_imageCounter - 1, path, LimitText(m_maxFileBytes)});
+        return;
+    }
+    OutputFile file;
+    if (!file.Create(path)) {
+        error(errIO, -1, "Couldn't open image file '{0:s}'", path.c_str());
+        m_failures.push_back({m_imageCounter - 1, path, file.Error()});
+        return;
+    }
+    std::fprintf(file.Stream(), "P5\n%u %u\n255\n", m_alphaWidth, m_alphaHeight);
+    std::fwrite(alpha.data(), 1, alpha.size(), file.Stream());
+    if (!file.Commit()) {
+        error(errIO, -1, "Couldn't write image file '{0:s}'", path.c_str());
+        m_failures.push_back({m_imageCounter - 1, path, file.Error()});
+        return;
+    }
+    m_written.push_back({path, DumpKind::Alpha, m_imageCounter - 1, m_page});
 }
 
 void ImageDumpOutputDev::DumpRawJpeg(Stream* str) {
@@ -832,6 +879,8 @@ bool ImageDumpOutputDev::DumpDecoded(const char* extension, DumpKind kind, bool 
             Fail("Couldn't write image file '{0:s}'", RefusalReason());
             return true;
         }
+        image.Alpha = std::move(m_pendingAlpha);
+        m_pendingAlpha.clear();
         ++m_handed;
         m_dumpedBytes += image.Bytes.size();
         m_sink->Accept(std::move(image));
@@ -910,33 +959,56 @@ void ImageDumpOutputDev::ListMask(ListedKind kind, Stream* imageStr, Stream* mas
     row.Page = m_page;
     row.Kind = kind;
     row.MaskOf = m_lastNumber;
-    if (Dict* dict = imageStr->getDict()) {
-        const Object& ref = dict->lookupNF(kind == ListedKind::SoftMask ? "SMask" : "Mask");
-        if (ref.isRef()) {
-            row.Object = ref.getRef().num;
-            row.Generation = ref.getRef().gen;
+    if (kind == ListedKind::ColourKey) {
+        row.Width = width;
+        row.Height = height;
+    } else {
+        if (Dict* dict = imageStr->getDict()) {
+            const Object& ref = dict->lookupNF(kind == ListedKind::SoftMask ? "SMask" : "Mask");
+            if (ref.isRef()) {
+                row.Object = ref.getRef().num;
+                row.Generation = ref.getRef().gen;
+            }
         }
+        DescribePixels(row, maskStr, width, height, colorMap);
+        row.StoredBytes = maskStr->getBaseStream()->getLength();
     }
-    DescribePixels(row, maskStr, width, height, colorMap);
-    row.StoredBytes = maskStr->getBaseStream()->getLength();
     row.Outcome = ListedOutcome::NotWritten;
+    // The image's row is the last one; its alpha goes where its file goes.
+    const ListedImage* image = m_listing->empty() ? nullptr : &m_listing->back();
+    const bool written = image != nullptr && image->Number == m_lastNumber && !image->Path.empty();
+    if (m_keepAlpha && written && !(kind == ListedKind::ColourKey && image->Inline)) {
+        row.Outcome = ListedOutcome::Alpha;
+        row.Path = AlphaPath(image->Path, ".pgm");
+    }
     m_listing->push_back(std::move(row));
 }
 
-void ImageDumpOutputDev::drawMaskedImage(GfxState* state, Object* ref, Stream* str, int width,
-                                         int height, GfxImageColorMap* colorMap, bool interpolate,
-                                         Stream* maskStr, int maskWidth, int maskHeight, bool,
-                                         bool) {
-    drawImage(state, ref, str, width, height, colorMap, interpolate, nullptr, false);
+void ImageDumpOutputDev::drawMaskedImage(GfxState*, Object* ref, Stream* str, int width, int height,
+                                         GfxImageColorMap* colorMap, bool, Stream* maskStr,
+                                         int maskWidth, int maskHeight, bool maskInvert, bool) {
+    if (m_keepAlpha && !m_listing) {
+        std::string why;
+        std::vector<uint8_t> alpha =
+            StencilMaskAlpha(maskStr, maskWidth, maskHeight, maskInvert, width, height, &why);
+        TakeAlpha(std::move(alpha), width, height, why);
+    }
+    DrawImage(ref, str, width, height, colorMap, false, false);
     if (m_listing)
         ListMask(ListedKind::ExplicitMask, str, maskStr, maskWidth, maskHeight, nullptr);
 }
 
-void ImageDumpOutputDev::drawSoftMaskedImage(GfxState* state, Object* ref, Stream* str, int width,
-                                             int height, GfxImageColorMap* colorMap,
-                                             bool interpolate, Stream* maskStr, int maskWidth,
-                                             int maskHeight, GfxImageColorMap* maskColorMap, bool) {
-    drawImage(state, ref, str, width, height, colorMap, interpolate, nullptr, false);
+void ImageDumpOutputDev::drawSoftMaskedImage(GfxState*, Object* ref, Stream* str, int width,
+                                             int height, GfxImageColorMap* colorMap, bool,
+                                             Stream* maskStr, int maskWidth, int maskHeight,
+                                             GfxImageColorMap* maskColorMap, bool) {
+    if (m_keepAlpha && !m_listing) {
+        std::string why;
+        std::vector<uint8_t> alpha =
+            SoftMaskAlpha(maskStr, maskWidth, maskHeight, maskColorMap, width, height, &why);
+        TakeAlpha(std::move(alpha), width, height, why);
+    }
+    DrawImage(ref, str, width, height, colorMap, false, false);
     if (m_listing)
         ListMask(ListedKind::SoftMask, str, maskStr, maskWidth, maskHeight, maskColorMap);
 }
@@ -983,7 +1055,31 @@ void ImageDumpOutputDev::drawImageMask(GfxState*, Object* ref, Stream* str, int 
 }
 
 void ImageDumpOutputDev::drawImage(GfxState*, Object* ref, Stream* str, int width, int height,
-                                   GfxImageColorMap* colorMap, bool, const int*, bool inlineImg) {
+                                   GfxImageColorMap* colorMap, bool, const int* maskColors,
+                                   bool inlineImg) {
+    // Inline data cannot be read a second time for its key.
+    if (m_keepAlpha && !m_listing && maskColors != nullptr && !inlineImg) {
+        std::string why;
+        std::vector<uint8_t> alpha = ColourKeyAlpha(str, width, height, colorMap, maskColors, &why);
+        TakeAlpha(std::move(alpha), width, height, why);
+    }
+    DrawImage(ref, str, width, height, colorMap, inlineImg, maskColors != nullptr);
+}
+
+void ImageDumpOutputDev::DrawImage(Object* ref, Stream* str, int width, int height,
+                                   GfxImageColorMap* colorMap, bool inlineImg, bool maskColors) {
+    // Whatever becomes of the image, its alpha goes with it or not at all.
+    struct AlphaDone {
+        ImageDumpOutputDev& device;
+        int numberBefore;
+        ~AlphaDone() {
+            if (!device.m_alphaRefusal.empty() && device.m_imageCounter > numberBefore)
+                error(errSyntaxWarning, -1, "The transparency of image '{0:s}' was not kept: {1:s}",
+                      device.m_fileName.c_str(), device.m_alphaRefusal.c_str());
+            device.m_pendingAlpha.clear();
+            device.m_alphaRefusal.clear();
+        }
+    } alphaDone{*this, m_imageCounter};
     const int comps = colorMap->getNumPixelComps();
     const int bits = colorMap->getBits();
     const uint64_t data = PackedDataBytes(width, comps, bits, height);
@@ -1008,6 +1104,8 @@ void ImageDumpOutputDev::drawImage(GfxState*, Object* ref, Stream* str, int widt
                   : bilevel   ? ListedOutcome::Pbm
                               : ListedOutcome::Ppm,
                   extension, limitBytes);
+        if (maskColors)
+            ListMask(ListedKind::ColourKey, str, nullptr, width, height, colorMap);
         return;
     }
     const int firstNumber = FirstNumberOf(ref);

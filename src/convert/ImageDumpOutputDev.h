@@ -61,7 +61,9 @@ struct DeviceLimits {
 
 // Jpeg: an RGB DCT stream copied; Stored: another stream's bytes copied
 // (a grey or CMYK JPEG, JPEG 2000, fax data in a TIFF). Neither is converted.
-enum class DumpKind { Jpeg, Pbm, Ppm, Stored };
+// Alpha: the 8-bit grey mask ("<name>-alpha.pgm") beside an image written
+// as a file, when transparency is kept; it is not an image of its own.
+enum class DumpKind { Jpeg, Pbm, Ppm, Stored, Alpha };
 
 inline bool IsCopiedKind(DumpKind kind) {
     return kind == DumpKind::Jpeg || kind == DumpKind::Stored;
@@ -166,9 +168,16 @@ public:
     // strip with the fax parameters as tags) are copied instead of decoded.
     // An image whose Decode array inverts it is decoded as ever.
     void SetKeepEncoded(bool keep) { m_keepEncoded = keep; }
+    // Masked images keep their transparency: an image for the sink carries
+    // its alpha plane, and an image written as a file gets its mask beside
+    // it as "<name>-alpha.pgm" (8-bit grey). Soft masks, stencil /Mask
+    // streams and colour keys count; a colour key on inline data does not.
+    void SetKeepAlpha(bool keep) { m_keepAlpha = keep; }
     // Draws of an object already dumped that a unique device passed over.
     int SkippedRepeats() const { return m_skippedRepeats; }
 
+    // Images this device wrote as files, without alpha sidecars.
+    int WrittenImages() const;
     // Number of the next file (numbers used so far).
     int ImageCounter() const { return m_imageCounter; }
     // The files this device wrote completely, in the order written.
@@ -220,6 +229,14 @@ private:
     bool DumpDecoded(const char* extension, DumpKind kind, bool inMemory,
                      DecodedImage::Layout layout, int width, int height, size_t expectedBytes,
                      Dump&& dump);
+    // The image's drawing without its mask; a colour key gets a listing row.
+    void DrawImage(Object* ref, Stream* str, int width, int height, GfxImageColorMap* colorMap,
+                   bool inlineImg, bool maskColors);
+    // Keeps the transparency read for the image in work, or says on the
+    // core's channel why it could not be read.
+    void TakeAlpha(std::vector<uint8_t> alpha, int width, int height, const std::string& why);
+    // Writes the alpha of the image just written as a file beside it.
+    void WriteAlphaFile();
     bool DumpPackedBits(DumpTarget& target, Stream* str, int width, int height, uint8_t xorMask,
                         bool inlineImg);
     bool DumpColours(DumpTarget& target, Stream* str, int width, int height,
@@ -247,6 +264,11 @@ private:
     int m_object = -1; // of the image in work; -1 inline
     bool m_unique = false;
     bool m_keepEncoded = false;
+    bool m_keepAlpha = false;
+    std::vector<uint8_t> m_pendingAlpha; // of the image in work, at its size
+    uint32_t m_alphaWidth = 0;
+    uint32_t m_alphaHeight = 0;
+    std::string m_alphaRefusal; // why the image in work has none
     int m_skippedRepeats = 0;
     int m_lastNumber = -1; // of the image drawn last, for its mask's row
     std::map<std::pair<int, int>, int> m_firstNumbers;

@@ -12,6 +12,8 @@ const char* ListedKindName(ListedKind kind) {
         return "soft mask";
     case ListedKind::ExplicitMask:
         return "mask";
+    case ListedKind::ColourKey:
+        return "colour key";
     }
     return "";
 }
@@ -28,6 +30,8 @@ const char* ListedOutcomeName(ListedOutcome outcome) {
         return "ppm";
     case ListedOutcome::NotWritten:
         return "not written";
+    case ListedOutcome::Alpha:
+        return "alpha in";
     case ListedOutcome::Repeat:
         return "repeat, not written";
     case ListedOutcome::Cut:

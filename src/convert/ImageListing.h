@@ -10,8 +10,9 @@ namespace talvore {
 enum class ListedKind {
     Image,
     StencilMask,
-    SoftMask,    // the /SMask of the image numbered MaskOf
-    ExplicitMask // the /Mask stream of the image numbered MaskOf
+    SoftMask,     // the /SMask of the image numbered MaskOf
+    ExplicitMask, // the /Mask stream of the image numbered MaskOf
+    ColourKey     // the /Mask array of the image numbered MaskOf
 };
 
 enum class ListedOutcome {
@@ -20,6 +21,7 @@ enum class ListedOutcome {
     Pbm,
     Ppm,
     NotWritten, // a mask row: the run writes its image only
+    Alpha,      // a mask row with transparency kept: in Path, the image or the mask beside it
     Repeat,     // drawn before, and the run writes each object once
     Cut,        // a limit of the document stopped here
 };

@@ -1,5 +1,6 @@
 #include "convert/OutputFormats.h"
 
+#include "image/AlphaPixels.h"
 #include "image/RasterImage.h"
 #include "settings/ConversionSettings.h"
 
@@ -33,15 +34,18 @@ void ForTga(RasterImage& image, const ConversionSettings&) {
 }
 
 constexpr std::array<OutputFormat, OutputModeCount> kFormats{{
-    {OutputRaw, "raw", "ppm/pbm", "ppm pbm", nullptr, FORMAT_UNKNOWN, Compaction::None, AsItIs},
-    {OutputJpg, "jpg", "jpg", "jpeg", ".jpg", FORMAT_JPG, Compaction::None, ForJpeg},
-    {OutputBmp, "bmp", "bmp", "", ".bmp", FORMAT_BMP, Compaction::None, AsItIs},
-    {OutputGif, "gif", "gif", "", ".gif", FORMAT_GIF, Compaction::AnyPalette, ForGif},
-    {OutputPng, "png", "png", "", ".png", FORMAT_PNG, Compaction::AnyPalette, AsItIs},
+    {OutputRaw, "raw", "ppm/pbm", "ppm pbm", nullptr, FORMAT_UNKNOWN, Compaction::None, AsItIs,
+     nullptr},
+    {OutputJpg, "jpg", "jpg", "jpeg", ".jpg", FORMAT_JPG, Compaction::None, ForJpeg, nullptr},
+    {OutputBmp, "bmp", "bmp", "", ".bmp", FORMAT_BMP, Compaction::None, AsItIs, nullptr},
+    {OutputGif, "gif", "gif", "", ".gif", FORMAT_GIF, Compaction::AnyPalette, ForGif, nullptr},
+    {OutputPng, "png", "png", "", ".png", FORMAT_PNG, Compaction::AnyPalette, AsItIs,
+     EncodePngAlpha},
     // A TIFF palette's colour map has 256 entries: 8-bit palettes only.
-    {OutputTif, "tif", "tif", "tiff", ".tif", FORMAT_TIF, Compaction::Palette8, AsItIs},
-    {OutputTga, "tga", "tga", "", ".tga", FORMAT_TGA, Compaction::None, ForTga},
-    {OutputPcx, "pcx", "pcx", "", ".pcx", FORMAT_PCX, Compaction::None, AsItIs},
+    {OutputTif, "tif", "tif", "tiff", ".tif", FORMAT_TIF, Compaction::Palette8, AsItIs,
+     EncodeTiffAlpha},
+    {OutputTga, "tga", "tga", "", ".tga", FORMAT_TGA, Compaction::None, ForTga, EncodeTgaAlpha},
+    {OutputPcx, "pcx", "pcx", "", ".pcx", FORMAT_PCX, Compaction::None, AsItIs, nullptr},
 }};
 
 std::string Lower(std::string text) {

@@ -12,7 +12,9 @@
 
 namespace talvore {
 
+class ByteStream;
 class RasterImage;
+struct AlphaPixels;
 struct ConversionSettings;
 
 struct OutputFormat {
@@ -28,6 +30,9 @@ struct OutputFormat {
     // Readies a loaded image for the writer. A step that cannot be made
     // leaves the image as it was, and the writer says what it makes of that.
     void (*Prepare)(RasterImage& image, const ConversionSettings& settings);
+    // The writer of images with transparency; null: the format holds no
+    // alpha, and the mask goes beside the image as "<name>-alpha<ext>".
+    bool (*WriteAlpha)(const AlphaPixels& pixels, ByteStream* file, std::string* error);
 };
 
 std::span<const OutputFormat> OutputFormats();

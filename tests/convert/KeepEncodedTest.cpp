@@ -20,10 +20,10 @@ using namespace talvore::testing;
 std::vector<std::string> RunKept(const std::string& pdf, const std::string& out, int mode,
                                  bool keep) {
     std::filesystem::create_directories(out);
-    const ConversionSettings settings = SettingsFor(mode, out);
+    ConversionSettings settings = SettingsFor(mode, out);
+    settings.KeepEncoded = keep;
     ExtractionJob job(settings);
     job.AddFile(pdf);
-    job.SetKeepEncoded(keep);
     RecordingObserver observer;
     job.Run(observer, std::make_shared<StopEvent>());
     EXPECT_EQ(job.ExitStatus(), EXIT_EXTRACTED) << (observer.reports.empty() ? "" : [&] {
