@@ -209,6 +209,26 @@
         <source>False</source>
         <translation>Nein</translation>
     </message>
+    <message>
+        <location line="+5"/>
+        <source>Keep Transparency</source>
+        <translation>Transparenz behalten</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Save masked images with their transparency: png, tif and tga get an alpha channel, the other formats the mask beside the image as &lt;name&gt;-alpha.</source>
+        <translation>Maskierte Bilder mit ihrer Transparenz speichern: png, tif und tga erhalten einen Alphakanal, die übrigen Formate die Maske neben dem Bild als &lt;Name&gt;-alpha.</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>Keep Encoded Streams</source>
+        <translation>Kodierte Datenströme behalten</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Copy grey and CMYK jpg, JPEG 2000 and fax images as they are stored in the pdf file, without decoding them.</source>
+        <translation>Graustufen- und CMYK-jpg-, JPEG-2000- und Faxbilder so kopieren, wie sie in der PDF-Datei gespeichert sind, ohne sie zu dekodieren.</translation>
+    </message>
 </context>
 <context>
     <name>CTipDialog</name>

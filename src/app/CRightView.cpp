@@ -98,6 +98,23 @@ bool CRightView::BuildOptionTree() {
     gray->SelectIndex(s.JpegGrayScale);
     gray->SetReadOnly(s.ImagesFormat != talvore::OutputJpg);
 
+    // "Yes" first, as with "Open Results".
+    auto* alpha = m_tree->InsertList(
+        output, tr("Keep Transparency"),
+        tr("Save masked images with their transparency: png, tif and tga get an alpha channel, "
+           "the other formats the mask beside the image as <name>-alpha."));
+    alpha->AddChoice(tr("Yes"));
+    alpha->AddChoice(tr("No"));
+    alpha->SelectIndex(s.KeepAlpha ? 0 : 1);
+
+    auto* encoded = m_tree->InsertList(
+        output, tr("Keep Encoded Streams"),
+        tr("Copy grey and CMYK jpg, JPEG 2000 and fax images as they are stored in the pdf "
+           "file, without decoding them."));
+    encoded->AddChoice(tr("Yes"));
+    encoded->AddChoice(tr("No"));
+    encoded->SelectIndex(s.KeepEncoded ? 0 : 1);
+
     m_tree->UpdateAllItems();
     m_tree->ExpandAllItems();
     return true;
@@ -131,6 +148,12 @@ void CRightView::StoreItem(const OptionItem* item) {
         break;
     case ItemJpegGrayScale:
         m_settings.JpegGrayScale = listIndex();
+        break;
+    case ItemKeepTransparency:
+        m_settings.KeepAlpha = listIndex() == 0;
+        break;
+    case ItemKeepEncoded:
+        m_settings.KeepEncoded = listIndex() == 0;
         break;
     default:
         break;

@@ -28,6 +28,8 @@ public:
         ItemOutputMode = 8,
         ItemJpegQuality = 9,
         ItemJpegGrayScale = 10,
+        ItemKeepTransparency = 11,
+        ItemKeepEncoded = 12,
     };
     static constexpr int OptionTreeId = 101;
 

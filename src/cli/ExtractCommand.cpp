@@ -137,6 +137,7 @@ bool ParseExtractCommandLine(int argc, const char* const* argv, ExtractOptions& 
     bool interpretEveryPage = false;
     bool unique = false;
     bool keepEncoded = false;
+    bool alpha = false;
     std::string namePattern;
     unsigned jobs = 0;
     uint64_t maxImages = 0;
@@ -217,7 +218,10 @@ bool ParseExtractCommandLine(int argc, const char* const* argv, ExtractOptions& 
                  "numbers (names match a full run) and are listed as repeats");
     app.add_flag("--keep-encoded", keepEncoded,
                  "copy grey and CMYK JPEG, JPEG 2000 (.jp2/.j2k) and fax streams (as .tif) as "
-                 "stored, without decoding");
+                 "stored, without decoding (Keep Encoded)");
+    app.add_flag("--alpha", alpha,
+                 "keep transparency (Keep Alpha): masked images as RGBA or grey+alpha in "
+                 "png/tif/tga; other formats get the mask beside the image as <name>-alpha");
     app.add_option("--name-pattern", namePattern,
                    "file names: %t title, %p page, %n number, %o object, %% a percent sign; "
                    "must hold %n, and %t with -o")
@@ -283,6 +287,10 @@ bool ParseExtractCommandLine(int argc, const char* const* argv, ExtractOptions& 
         settings.JpegQuality = quality;
     if (gray)
         settings.JpegGrayScale = 0;
+    if (keepEncoded)
+        settings.KeepEncoded = true;
+    if (alpha)
+        settings.KeepAlpha = true;
     settings.OpenResult = open ? 0 : 1;
     settings.OutputDirectory = output;
 
@@ -300,7 +308,6 @@ bool ParseExtractCommandLine(int argc, const char* const* argv, ExtractOptions& 
     }
     options.Job.SetListOnly(options.List);
     options.Job.SetUnique(unique);
-    options.Job.SetKeepEncoded(keepEncoded);
     if (!namePattern.empty()) {
         std::string error;
         if (!options.Job.SetNamePattern(namePattern, &error)) {

@@ -44,7 +44,9 @@ void PrintListingRows(std::FILE* out, const DocumentReport& report) {
         const std::string number = row.Number >= 0 ? NumberText(row.Number) : "";
         const std::string object =
             row.Inline ? "inline"
-                       : std::to_string(row.Object) + " " + std::to_string(row.Generation);
+            : row.Kind == ListedKind::ColourKey
+                ? "-"
+                : std::to_string(row.Object) + " " + std::to_string(row.Generation);
         const std::string bytes = row.StoredBytes >= 0 ? std::to_string(row.StoredBytes) : "-";
         std::fprintf(out, "%5d %5s %9s %-20s %7d %7d %-24s %4d %3d %-24s %10s  %s\n", row.Page,
                      number.c_str(), object.c_str(), KindText(row).c_str(), row.Width, row.Height,
@@ -76,6 +78,8 @@ std::string ListingJson(const std::vector<DocumentReport>& reports) {
             if (row.Inline) {
                 image["object"] = nullptr;
                 image["inline"] = true;
+            } else if (row.Kind == ListedKind::ColourKey) {
+                image["object"] = nullptr; // an array in the image's dictionary
             } else {
                 image["object"] = row.Object;
                 image["generation"] = row.Generation;

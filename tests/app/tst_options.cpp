@@ -106,8 +106,8 @@ void OptionsPanelTest::itemsInOrderWithTheirTexts() {
     OptionTree* tree = panel.tree();
     QVERIFY(tree);
     QCOMPARE(tree->ControlId(), 101);
-    QCOMPARE(tree->ItemCount(), 10);
-    QVERIFY(!tree->FindItem(11));
+    QCOMPARE(tree->ItemCount(), 12);
+    QVERIFY(!tree->FindItem(13));
 
     using Kind = OptionItem::Kind;
     const struct {
@@ -130,8 +130,14 @@ void OptionsPanelTest::itemsInOrderWithTheirTexts() {
          "Output mode. Image format(.ppm/.pbm, .jpg, .bmp, .gif and so on)."},
         {8, Kind::Spinner, "Jpeg Quality (%)", "Jpeg quality in percent."},
         {8, Kind::List, "Jpeg Gray Scale", "Generate gray scale jpg images."},
+        {6, Kind::List, "Keep Transparency",
+         "Save masked images with their transparency: png, tif and tga get an alpha channel, the "
+         "other formats the mask beside the image as <name>-alpha."},
+        {6, Kind::List, "Keep Encoded Streams",
+         "Copy grey and CMYK jpg, JPEG 2000 and fax images as they are stored in the pdf file, "
+         "without decoding them."},
     };
-    for (int id = 1; id <= 10; ++id) {
+    for (int id = 1; id <= 12; ++id) {
         const auto& e = expected[id - 1];
         const OptionItem* item = tree->FindItem(id);
         QVERIFY(item);
@@ -191,6 +197,9 @@ void OptionsPanelTest::defaultPanel() {
     QVERIFY(panel.spinner(9)->Editor()->isEnabled());
     QVERIFY(panel.list(10)->Editor()->isEnabled());
     QVERIFY(!panel.folder()->IsReadOnly());
+    // The additions are off, so a default run writes what it always wrote.
+    QCOMPARE(panel.list(11)->SelectedText(), QStringLiteral("No"));
+    QCOMPARE(panel.list(12)->SelectedText(), QStringLiteral("No"));
 }
 
 void OptionsPanelTest::pageRangeGreysBeginAndEnd() {
@@ -247,6 +256,18 @@ void OptionsPanelTest::focusChangeAndEnterCommitLists() {
     QCOMPARE(settings.JpegGrayScale, 1);
     QTest::keyClick(gray->Editor(), Qt::Key_Return);
     QCOMPARE(settings.JpegGrayScale, 0);
+
+    // The yes/no additions reach their flags, both ways.
+    for (const int id : {11, 12}) {
+        bool ConversionSettings::*flag =
+            id == 11 ? &ConversionSettings::KeepAlpha : &ConversionSettings::KeepEncoded;
+        panel.pick(panel.list(id), 0);
+        panel.leave();
+        QVERIFY(settings.*flag);
+        panel.pick(panel.list(id), 1);
+        panel.leave();
+        QVERIFY(!(settings.*flag));
+    }
 }
 
 void OptionsPanelTest::typedSpinnerTextIsNotChecked() {
@@ -463,7 +484,7 @@ void OptionsPanelTest::descriptionPaneFollowsTheFocus() {
     QCOMPARE(tree->DescriptionTitle(), QStringLiteral("Output Mode"));
 
     // A click below the last row leaves no item focused.
-    const QRect lastRow = view->visualItemRect(panel.list(10)->Row());
+    const QRect lastRow = view->visualItemRect(panel.list(12)->Row());
     QVERIFY(lastRow.bottom() + 10 < view->viewport()->height());
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(10, lastRow.bottom() + 10));
     QCOMPARE(tree->FocusedItem(), nullptr);

@@ -121,12 +121,13 @@ TEST(ExtractCommandParsing, Formats) {
 
 TEST(ExtractCommandParsing, OptionsFillTheSettingsRecord) {
     TemporaryFolder folder;
-    ASSERT_TRUE(WriteWholeFile(
-        folder / "Settings.ini",
-        "[Output Images]\nImages Format=3\nJpeg Quality=20\n[Output General]\nOpen Result=0\n"));
+    ASSERT_TRUE(
+        WriteWholeFile(folder / "Settings.ini",
+                       "[Output Images]\nImages Format=3\nJpeg Quality=20\nKeep Encoded=1\n[Output "
+                       "General]\nOpen Result=0\n"));
     const char* argv[] = {
-        "talvore-extract",  "--settings", "",      "-Q",    "90",   "-g", "-p", "2-",
-        "--owner-password", "o",          "a.pdf", "b.pdf", "a.pdf"};
+        "talvore-extract", "--settings",       "",  "-Q",    "90",    "-g",   "-p", "2-",
+        "--alpha",         "--owner-password", "o", "a.pdf", "b.pdf", "a.pdf"};
     const std::string settings = folder / "Settings.ini";
     argv[2] = settings.c_str();
     ExtractOptions options;
@@ -136,6 +137,8 @@ TEST(ExtractCommandParsing, OptionsFillTheSettingsRecord) {
     EXPECT_EQ(parsed.ImagesFormat, OutputGif); // from the file
     EXPECT_EQ(parsed.JpegQuality, 90);         // the option wins
     EXPECT_EQ(parsed.JpegGrayScale, 0);
+    EXPECT_TRUE(parsed.KeepAlpha);   // the option
+    EXPECT_TRUE(parsed.KeepEncoded); // from the file
     ASSERT_TRUE(options.Job.Selection().has_value());
     EXPECT_EQ(options.Job.Selection()->PagesOf(4), (std::vector<int>{2, 3, 4}));
     EXPECT_EQ(parsed.OpenResult, 1); // only --open opens a browser
