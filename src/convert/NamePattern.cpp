@@ -31,6 +31,7 @@ std::optional<NamePattern> NamePattern::Parse(const std::string& text, bool comm
     pattern.m_text = text;
     bool number = false, title = false;
     std::string literal;
+    char lastField = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] != '%') {
             literal += text[i];
@@ -46,6 +47,18 @@ std::optional<NamePattern> NamePattern::Parse(const std::string& text, bool comm
         if (token != 't' && token != 'p' && token != 'n' && token != 'o')
             return refuse(std::string("unknown token '%") + token +
                           "' in the name pattern (known: %t %p %n %o %%)");
+        // Two fields of varying width with nothing but digits between them
+        // cannot be told apart: "a1" + "000" and "a" + "1000" both give
+        // "a1000". The page has one width in a document, so it may touch a
+        // number; a title's neighbour may not.
+        const bool fixedPair = (token == 'p' && (lastField == 'n' || lastField == 'o')) ||
+                               (lastField == 'p' && (token == 'n' || token == 'o'));
+        if (lastField != 0 && !fixedPair &&
+            literal.find_first_not_of("0123456789") == std::string::npos)
+            return refuse(std::string("%") + lastField + " and %" + token +
+                          " need something other than digits between them in the name pattern: "
+                          "without it two images could share a name");
+        lastField = token;
         number = number || token == 'n';
         title = title || token == 't';
         if (!literal.empty())

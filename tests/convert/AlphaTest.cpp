@@ -396,11 +396,11 @@ TEST(KeptAlphaEdges, CraftedMasksCostLittle) {
         SCOPED_TRACE(c.Name);
         TemporaryFolder folder;
         PdfWriter writer;
-        const int mask = writer.AddStream(
-            std::string("/Type /XObject /Subtype /Image /ColorSpace /DeviceGray "
-                        "/BitsPerComponent 8 ") +
-                c.Mask,
-            "\x10\x20");
+        const int mask =
+            writer.AddStream(std::string("/Type /XObject /Subtype /Image /ColorSpace /DeviceGray "
+                                         "/BitsPerComponent 8 ") +
+                                 c.Mask,
+                             "\x10\x20");
         const int image = writer.AddImage(2, 2, "/DeviceRGB", 8, "", std::string(12, 'q'),
                                           "/SMask " + std::to_string(mask) + " 0 R");
         writer.AddPage(DrawXObject("I"), XObjectResources({{"I", image}}));

@@ -33,6 +33,16 @@ TEST(NamePattern, ParsingRefusesWhatCouldShareANameAndExpandsTokens) {
         {"a/%n", false, "a name pattern cannot hold '/'", ""},
         {"%n%", false, "the name pattern ends in a lone '%'", ""},
         {"%n%x", false, "unknown token '%x' in the name pattern", ""},
+        // Fields that cannot be told apart: a title and a number, two
+        // numbers of varying width.
+        {"%t%n", true, "%t and %n need something other than digits between them", ""},
+        {"%n1%t", true, "%n and %t need something other than digits between them", ""},
+        {"%t%p-%n", true, "%t and %p need something other than digits between them", ""},
+        {"%o%n", false, "%o and %n need something other than digits between them", ""},
+        {"%n%n", false, "%n and %n need something other than digits between them", ""},
+        {"%t1x%n", true, "", "doc1x005"},
+        {"%p%n", false, "", "007005"},
+        {"%n%p_%o", false, "", "005007_42"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Text);
