@@ -4,6 +4,9 @@
 #   - raw, jpg and png on the conversion set: our time, mutool's time, the
 #     time ratio and the output-bytes ratio (png also compares PNG bytes);
 #   - the text-heavy manual, where nearly every page reaches no image;
+#   - --list on the manual and on the 200-page image set, against
+#     interpreting the same pages in raw mode;
+#   - --alpha against a plain png run on the masked set;
 #   - the peak memory of each of our runs.
 # Times are the best of REPEAT runs (default 3).
 # usage: bench/extract-bench.sh [DIR] [BUILD]   (makes DIR with make-bench-set.sh)
@@ -14,7 +17,8 @@ build=${2:-build/default}
 repeat=${REPEAT:-3}
 extract="$build/src/cli/talvore-extract"
 [ -x "$extract" ] || cmake --build "$build" --target talvore-extract
-[ -f "$dir/convert-01.pdf" ] && [ -f "$dir/manual.pdf" ] || bench/make-bench-set.sh "$dir" "$build"
+[ -f "$dir/convert-01.pdf" ] && [ -f "$dir/manual.pdf" ] && [ -f "$dir/masked.pdf" ] ||
+    bench/make-bench-set.sh "$dir" "$build"
 
 need=()
 command -v mutool >/dev/null || need+=(mupdf-tools)
@@ -84,3 +88,22 @@ mu_time=$best
 timed manual "$extract" -f png -o "$out/x" "$manual"
 awk -v t="$best" -v m="$mu_time" -v r="$rss" -v p="$(stat -c %s "$manual")" 'BEGIN {
     printf "manual (%d bytes): ours %.2fs, mutool %.2fs, %.2fx, peak RSS %.0f MB\n", p, t, m, t / m, r / 1024 }'
+
+# A listing costs what interpreting the pages costs; raw mode interprets and
+# writes.
+images=$(cd "$dir" && pwd)/images.pdf
+for pdf in "$manual" "$images"; do
+    timed list "$extract" --list -o "$out/x" "$pdf"
+    list_time=$best
+    timed raw "$extract" -f raw -o "$out/x" "$pdf"
+    awk -v f="$(basename "$pdf")" -v l="$list_time" -v r="$best" 'BEGIN {
+        printf "--list %s: %.2fs; a raw run %.2fs\n", f, l, r }'
+done
+
+masked=$(cd "$dir" && pwd)/masked.pdf
+timed png "$extract" -f png -o "$out/x" "$masked"
+plain_time=$best plain_bytes=$(bytes)
+timed alpha "$extract" -f png --alpha -o "$out/x" "$masked"
+awk -v p="$plain_time" -v a="$best" -v pb="$plain_bytes" -v ab="$(bytes)" -v r="$rss" 'BEGIN {
+    printf "--alpha png on masked.pdf: %.2fs against plain png %.2fs (%.2fx), bytes %.2fx, peak RSS %.0f MB\n",
+        a, p, a / p, ab / pb, r / 1024 }'

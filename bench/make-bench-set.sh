@@ -6,6 +6,8 @@
 #   DIR/manual.pdf   (1158 text pages with a few figures and an embedded
 #                     TrueType body font)
 #   DIR/images.pdf   (200 pages with five images each, for listing)
+#   DIR/masked.pdf   (24 pages of images with soft and stencil masks, for
+#                     kept transparency)
 # usage: bench/make-bench-set.sh [DIR] [BUILD]   (default /tmp/talvore-bench, build/default)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -22,5 +24,6 @@ font=/usr/share/fonts/truetype/dejavu/DejaVuSerif.ttf
 tmp=$(mktemp -d)
 "$make_pdfs" bench-set "$tmp" 1 200
 mv "$tmp"/bench-01.pdf "$dir/images.pdf"
+"$make_pdfs" masked-set "$dir/masked.pdf"
 rm -rf "$tmp"
 du -sh "$dir"/*.pdf

@@ -9,6 +9,7 @@
 #include "support/PdfCases.h"
 #include "support/PdfWriter.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -302,6 +303,54 @@ int ConversionSet(const std::string& folder) {
     return 0;
 }
 
+// A vignette: opaque in the middle, fading to clear at the edges.
+std::string Vignette(int width, int height) {
+    std::string alpha(static_cast<size_t>(width) * height, '\0');
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const double dx = 2.0 * x / width - 1, dy = 2.0 * y / height - 1;
+            const double v = 1.0 - std::min(1.0, dx * dx + dy * dy);
+            alpha[static_cast<size_t>(y) * width + x] = static_cast<char>(v * 255);
+        }
+    }
+    return alpha;
+}
+
+// Masked images, for timing kept transparency: 8 JPEG photos with a soft
+// mask of half their size, 8 Flate screenshots with one of their size and
+// 8 grey scans with a stencil /Mask.
+int MaskedSet(const std::string& out) {
+    PdfWriter writer;
+    const int photoMask =
+        writer.AddImage(800, 600, "/DeviceGray", 8, "/FlateDecode", Deflate(Vignette(800, 600)));
+    const int shotMask =
+        writer.AddImage(1200, 900, "/DeviceGray", 8, "/FlateDecode", Deflate(Vignette(1200, 900)));
+    const int stencil =
+        writer.AddImageMask(1700, 2200, "/FlateDecode", Deflate(CheckerBits(1700, 2200, 100)));
+    for (int p = 0; p < 24; ++p) {
+        const uint32_t seed = static_cast<uint32_t>(500 + p);
+        int image = 0;
+        if (p % 3 == 0) {
+            image = writer.AddImage(
+                1600, 1200, "/DeviceRGB", 8, "/DCTDecode",
+                EncodeJpeg(1600, 1200, 3,
+                           Noisy(GradientSamples(1600, 1200, 3, static_cast<int>(seed)), seed, 14),
+                           85),
+                "/SMask " + std::to_string(photoMask) + " 0 R");
+        } else if (p % 3 == 1) {
+            image = writer.AddImage(1200, 900, "/DeviceRGB", 8, "/FlateDecode",
+                                    Deflate(Screenshot(1200, 900, seed)),
+                                    "/SMask " + std::to_string(shotMask) + " 0 R");
+        } else {
+            image = writer.AddImage(1700, 2200, "/DeviceGray", 8, "/FlateDecode",
+                                    Deflate(GreyScan(1700, 2200, seed)),
+                                    "/Mask " + std::to_string(stencil) + " 0 R");
+        }
+        writer.AddPage("q 612 0 0 792 0 0 cm /Im Do Q\n", XObjectResources({{"Im", image}}));
+    }
+    return writer.WriteFile(out) ? 0 : 1;
+}
+
 int Cases(const std::string& folder) {
     for (const GeneratedPdf& pdf : ResourceLookupCases()) {
         if (!WriteWholeFile(folder + "/" + pdf.Name + ".pdf", pdf.Bytes))
@@ -327,10 +376,13 @@ int main(int argc, char** argv) {
         return ConversionSet(argv[2]);
     if (mode == "cases" && argc == 3)
         return Cases(argv[2]);
+    if (mode == "masked-set" && argc == 3)
+        return MaskedSet(argv[2]);
     std::fprintf(stderr, "usage: talvore-make-pdfs sample OUT.pdf\n"
                          "       talvore-make-pdfs bench-set DIR [FILES [PAGES]]\n"
                          "       talvore-make-pdfs manual OUT.pdf [PAGES [FONT.ttf]]\n"
                          "       talvore-make-pdfs conversion-set DIR\n"
-                         "       talvore-make-pdfs cases DIR\n");
+                         "       talvore-make-pdfs cases DIR\n"
+                         "       talvore-make-pdfs masked-set OUT.pdf\n");
     return 2;
 }
