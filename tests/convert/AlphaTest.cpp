@@ -54,7 +54,11 @@ struct MaskedImage {
 //  -002 RGB 2×2 with a stencil /Mask (1 hides);
 //  -003 the same with the stencil's Decode inverted (0 hides);
 //  -004 Indexed 2×2 with a colour key hiding index 1;
-//  -005 a DCT photo with a soft mask (copied as JPEG; the alpha beside it).
+//  -005 a DCT photo with a soft mask (copied as JPEG; the alpha beside it);
+//  -006 a 1-bit grey image with the soft mask of -000.
+constexpr int kImages = 7;
+constexpr int kPhoto = 5; // the JPEG copy
+
 struct Fixture {
     std::string Pdf;
     std::vector<MaskedImage> Images;
@@ -115,6 +119,13 @@ Fixture MaskedPdf() {
                               EncodeJpeg(16, 16, 3, GradientSamples(16, 16, 3)),
                               "/SMask " + std::to_string(photoAlpha) + " 0 R"));
     fixture.Images.push_back({16, 16, 3, {}, Resample(photoMask, 2, 2, 16, 16)});
+
+    const std::string bits("\xF0\x0F", 2); // 1 is white
+    draw("G", writer.AddImage(8, 2, "/DeviceGray", 1, "", bits,
+                              "/SMask " + std::to_string(softMask) + " 0 R"));
+    fixture.Images.push_back({8, 2, 1,
+                              Bytes{255, 255, 255, 255, 0, 0, 0, 0, 0, 0, 0, 0, 255, 255, 255, 255},
+                              Resample(soft, 2, 3, 8, 2)});
 
     writer.AddPage(content, XObjectResources(names));
     fixture.Pdf = writer.Build();
@@ -237,7 +248,9 @@ protected:
 TEST_F(KeptAlpha, PngHoldsTheDecodedMaskResampledToTheImage) {
     const std::string out = Out("png");
     RunWithAlpha(m_pdf, out, OutputPng, true);
-    for (int n = 0; n < 5; ++n) {
+    for (int n = 0; n < kImages; ++n) {
+        if (n == kPhoto)
+            continue;
         SCOPED_TRACE(n);
         const MaskedImage& image = m_fixture.Images[static_cast<size_t>(n)];
         const std::string path = out + "/masked" + Name(n, ".png");
@@ -255,7 +268,7 @@ TEST_F(KeptAlpha, PngHoldsTheDecodedMaskResampledToTheImage) {
     EXPECT_EQ(PngColourType(out + "/masked-005-alpha.png"), PNG_COLOR_TYPE_PALETTE);
     EXPECT_EQ(PngSamples(out + "/masked-005-alpha.png", PNG_FORMAT_GRAY),
               m_fixture.Images[5].Alpha);
-    EXPECT_EQ(ListFolder(out).size(), 7u);
+    EXPECT_EQ(ListFolder(out).size(), 8u);
 }
 
 TEST_F(KeptAlpha, TiffAndTgaHoldTheAlphaToo) {
@@ -263,7 +276,9 @@ TEST_F(KeptAlpha, TiffAndTgaHoldTheAlphaToo) {
     RunWithAlpha(m_pdf, tif, OutputTif, true);
     const std::string tga = Out("tga");
     RunWithAlpha(m_pdf, tga, OutputTga, true);
-    for (int n = 0; n < 5; ++n) {
+    for (int n = 0; n < kImages; ++n) {
+        if (n == kPhoto)
+            continue;
         SCOPED_TRACE(n);
         const MaskedImage& image = m_fixture.Images[static_cast<size_t>(n)];
         uint16_t channels = 0, extra = 0;
@@ -294,9 +309,9 @@ TEST_F(KeptAlpha, OtherFormatsGetTheMaskBesideTheImage) {
         const std::string kept = Out((std::string("kept") + c.Extension).c_str());
         RunWithAlpha(m_pdf, plain, c.Mode, false);
         RunWithAlpha(m_pdf, kept, c.Mode, true);
-        for (int n = 0; n < 6; ++n) {
+        for (int n = 0; n < kImages; ++n) {
             SCOPED_TRACE(n);
-            const std::string image = Name(n, n == 5 ? ".jpg" : c.Extension);
+            const std::string image = Name(n, n == kPhoto ? ".jpg" : c.Extension);
             EXPECT_EQ(ReadWholeFile(kept + "/masked" + image),
                       ReadWholeFile(plain + "/masked" + image));
             const std::string alpha = kept + "/masked" + Name(n, "-alpha") + c.Extension;
@@ -305,8 +320,8 @@ TEST_F(KeptAlpha, OtherFormatsGetTheMaskBesideTheImage) {
                 EXPECT_EQ(StbSamples(alpha, 1), m_fixture.Images[static_cast<size_t>(n)].Alpha);
             }
         }
-        EXPECT_EQ(ListFolder(plain).size(), 6u);
-        EXPECT_EQ(ListFolder(kept).size(), 12u);
+        EXPECT_EQ(ListFolder(plain).size(), size_t{kImages});
+        EXPECT_EQ(ListFolder(kept).size(), size_t{2 * kImages});
     }
 }
 
@@ -315,10 +330,10 @@ TEST_F(KeptAlpha, RawModeWritesTheMaskAsPgm) {
     const std::string kept = Out("kept");
     RunWithAlpha(m_pdf, plain, OutputRaw, false);
     RunWithAlpha(m_pdf, kept, OutputRaw, true);
-    for (int n = 0; n < 6; ++n) {
+    for (int n = 0; n < kImages; ++n) {
         SCOPED_TRACE(n);
         const MaskedImage& image = m_fixture.Images[static_cast<size_t>(n)];
-        const std::string dump = Name(n, n == 5 ? ".jpg" : ".ppm");
+        const std::string dump = Name(n, n == kPhoto ? ".jpg" : n == 6 ? ".pbm" : ".ppm");
         EXPECT_EQ(ReadWholeFile(kept + "/masked" + dump), ReadWholeFile(plain + "/masked" + dump));
         const std::string header =
             "P5\n" + std::to_string(image.Width) + " " + std::to_string(image.Height) + "\n255\n";
@@ -352,7 +367,7 @@ TEST_F(KeptAlpha, ListingNamesWhereTheAlphaGoes) {
                 EXPECT_EQ(row.Width, 2);
             }
         }
-        EXPECT_EQ(alphaRows, 6);
+        EXPECT_EQ(alphaRows, kImages);
         RunWithAlpha(m_pdf, out, mode, true);
         const std::vector<std::string> files = ListFolder(out);
         EXPECT_EQ(listed, std::set<std::string>(files.begin(), files.end()));
