@@ -6,6 +6,7 @@
 #include <PDFDoc.h>
 #include <Page.h>
 #include <Stream.h>
+#include <XRef.h>
 
 #include <algorithm>
 #include <array>
@@ -33,18 +34,79 @@ struct PageScanCache::Data {
     std::vector<char> Buffer;
     int Repairs = 0; // the count of repairs the entries hold for
 
+    // Resource dictionaries lent to the table, by reference.
+    struct LentResources {
+        Ref Number;
+        const Dict* Resources;
+    };
+    XRef* Table = nullptr;
+    std::vector<LentResources> Lent;
+    // The pages' resource dictionaries looked at, lent or not. Pages that
+    // each read their own gain nothing: past this many no more are tried.
+    static constexpr size_t kMaxSeen = 256;
+    std::unordered_set<const Dict*> Seen;
+
     static uint64_t Key(Ref ref) {
         return (uint64_t{static_cast<uint32_t>(ref.num)} << 32) | static_cast<uint32_t>(ref.gen);
     }
     void Forget(int repairs) {
         XObjects.clear();
         StatesWithoutMask.clear();
+        TakeBack();
         Repairs = repairs;
+    }
+
+    // The table entry of an object read from the file: as it was, or with
+    // the object lent to it.
+    XRefEntry* FileEntry(Ref number) const {
+        if (number.num < 0 || number.num >= Table->getNumObjects())
+            return nullptr;
+        XRefEntry* entry = Table->getEntry(number.num, false);
+        if (!entry || entry->type != xrefEntryUncompressed || entry->gen != number.gen)
+            return nullptr;
+        return entry;
+    }
+
+    // Lends the page's resource dictionary, read by reference, to the
+    // table: the core answers a fetch of an entry holding an object with
+    // that object, a copy sharing its dictionary. Only dictionaries: a
+    // stream's position would be shared too.
+    void LendResources(PDFDoc& doc, Page& page) {
+        Dict* resources = page.getResourceDict();
+        // A page the core read after the lending has it from the table, one
+        // that inherits its resources has its parent's.
+        if (!resources || Seen.size() >= kMaxSeen || !Seen.insert(resources).second)
+            return;
+        const Object pageObject = doc.getXRef()->fetch(page.getRef());
+        if (!pageObject.isDict())
+            return;
+        const Object& reference = pageObject.getDict()->lookupNF("Resources");
+        if (!reference.isRef())
+            return;
+        Table = doc.getXRef();
+        XRefEntry* entry = FileEntry(reference.getRef());
+        if (!entry || !entry->obj.isNull())
+            return;
+        entry->obj = page.getResourceDictObject()->copy();
+        Lent.push_back({reference.getRef(), resources});
+    }
+
+    // Every fetch reads the file again.
+    void TakeBack() {
+        for (const LentResources& lent : Lent) {
+            XRefEntry* entry = FileEntry(lent.Number);
+            if (entry && entry->obj.isDict() && entry->obj.getDict() == lent.Resources)
+                entry->obj.setToNull();
+        }
+        Lent.clear();
+        Seen.clear();
     }
 };
 
 PageScanCache::PageScanCache() : m_data(std::make_unique<Data>()) {}
-PageScanCache::~PageScanCache() = default;
+PageScanCache::~PageScanCache() {
+    m_data->TakeBack();
+}
 
 namespace {
 
@@ -653,6 +715,8 @@ PageScan ScanPageWith(PDFDoc& doc, int pageNumber, bool quick, PageScanCache::Da
 }
 
 PageScan ScanPageCached(PDFDoc& doc, int pageNumber, PageScanCache::Data& cache) {
+    if (Page* page = doc.getPage(pageNumber))
+        cache.LendResources(doc, *page);
     // Most pages of a text document name no image at all, which counting
     // bytes tells without reading a token.
     const PageScan quick = ScanPageWith(doc, pageNumber, true, cache);

@@ -51,6 +51,12 @@ private:
 // which objects are images or draw nothing, so that resources the pages
 // share are fetched once. It holds for one document, while the numbers of
 // its objects name what they named: a repair of the table empties it.
+//
+// A resource dictionary that a page names by reference is also handed to
+// the core's table as already read, so that the pages the core reads after
+// it share it instead of parsing it anew (a text document's shared fonts
+// cost more than its pages). The cache takes it back when it is emptied or
+// destroyed: it must not outlive the document.
 class PageScanCache {
 public:
     PageScanCache();
