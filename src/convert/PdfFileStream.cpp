@@ -66,8 +66,9 @@ public:
 
 private:
     // A text document's pages come back to the same few blocks: its
-    // resources, fonts and figures.
-    static constexpr size_t kKeptBlocks = 16;
+    // resources, fonts and figures. Each block's first fill costs a page
+    // fault per page: more would cost more than they save.
+    static constexpr size_t kKeptBlocks = 8;
     struct Slot {
         std::shared_ptr<PdfFileBlock> Block;
         uint64_t LastUse = 0;
