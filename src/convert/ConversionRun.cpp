@@ -399,6 +399,7 @@ void ConversionRun::DumpPages(PDFDoc& document, const std::vector<int>& pages,
     const int count = static_cast<int>(pages.size());
     report.Pages = count;
     m_device = &device;
+    PageScanCache scanCache; // the document's resources, shared by its pages
     for (int inRange = 1; inRange <= count; ++inRange) {
         // A stop takes effect between pages too; what was dumped so far is
         // still converted.
@@ -410,7 +411,7 @@ void ConversionRun::DumpPages(PDFDoc& document, const std::vector<int>& pages,
             break;
         const int page = pages[static_cast<size_t>(inRange - 1)];
         device.SetPage(page);
-        const PageScan scan = ScanPage(document, page, m_repairs);
+        const PageScan scan = ScanPage(document, page, m_repairs, scanCache);
         if (scan.SaveDepth > PAGE_MAX_SAVE_DEPTH) {
             ++report.PagesRefused;
             m_pageFailures.push_back(Format(

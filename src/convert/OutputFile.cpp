@@ -22,7 +22,8 @@ struct Slot {
     std::atomic<int> State{0}; // 0 free, 1 being filled, 2 in work
     char Path[PATH_MAX];
 };
-Slot g_slots[kSlots];
+// Zero from the start, so the slots' pages are touched only when used.
+constinit Slot g_slots[kSlots];
 
 int ClaimSlot(const std::string& path) {
     if (path.size() >= PATH_MAX)

@@ -6,6 +6,7 @@
 #include <PDFDoc.h>
 #include <Page.h>
 #include <Stream.h>
+#include <XRef.h>
 
 #include <algorithm>
 #include <array>
@@ -16,11 +17,100 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
 namespace talvore {
+
+struct PageScanCache::Data {
+    // What an object is when it is drawn as a resource, whatever names it.
+    enum class Kind : uint8_t { NotStream, Image, OtherSubtype, Form };
+    std::unordered_map<uint64_t, Kind> XObjects;
+    // Graphics states without a soft mask dictionary: they draw nothing.
+    std::unordered_set<uint64_t> StatesWithoutMask;
+    // The quick scan's reads; it does not nest while it reads.
+    std::vector<char> Buffer;
+    int Repairs = 0; // the count of repairs the entries hold for
+
+    // Resource dictionaries lent to the table, by reference.
+    struct LentResources {
+        Ref Number;
+        const Dict* Resources;
+    };
+    XRef* Table = nullptr;
+    std::vector<LentResources> Lent;
+    // The pages' resource dictionaries looked at, lent or not. Pages that
+    // each read their own gain nothing: past this many no more are tried.
+    static constexpr size_t kMaxSeen = 256;
+    std::unordered_set<const Dict*> Seen;
+
+    static uint64_t Key(Ref ref) {
+        return (uint64_t{static_cast<uint32_t>(ref.num)} << 32) | static_cast<uint32_t>(ref.gen);
+    }
+    void Forget(int repairs) {
+        XObjects.clear();
+        StatesWithoutMask.clear();
+        TakeBack();
+        Repairs = repairs;
+    }
+
+    // The table entry of an object read from the file: as it was, or with
+    // the object lent to it.
+    XRefEntry* FileEntry(Ref number) const {
+        if (number.num < 0 || number.num >= Table->getNumObjects())
+            return nullptr;
+        XRefEntry* entry = Table->getEntry(number.num, false);
+        if (!entry || entry->type != xrefEntryUncompressed || entry->gen != number.gen)
+            return nullptr;
+        return entry;
+    }
+
+    // Lends the page's resource dictionary, read by reference, to the
+    // table: the core answers a fetch of an entry holding an object with
+    // that object, a copy sharing its dictionary. Only dictionaries: a
+    // stream's position would be shared too.
+    void LendResources(PDFDoc& doc, Page& page) {
+        Dict* resources = page.getResourceDict();
+        // A page the core read after the lending has it from the table, one
+        // that inherits its resources has its parent's.
+        if (!resources || Seen.size() >= kMaxSeen || !Seen.insert(resources).second)
+            return;
+        const Object pageObject = doc.getXRef()->fetch(page.getRef());
+        if (!pageObject.isDict())
+            return;
+        const Object& reference = pageObject.getDict()->lookupNF("Resources");
+        if (!reference.isRef())
+            return;
+        Table = doc.getXRef();
+        XRefEntry* entry = FileEntry(reference.getRef());
+        if (!entry || !entry->obj.isNull())
+            return;
+        entry->obj = page.getResourceDictObject()->copy();
+        Lent.push_back({reference.getRef(), resources});
+    }
+
+    // Every fetch reads the file again.
+    void TakeBack() {
+        for (const LentResources& lent : Lent) {
+            XRefEntry* entry = FileEntry(lent.Number);
+            if (entry && entry->obj.isDict() && entry->obj.getDict() == lent.Resources)
+                entry->obj.setToNull();
+        }
+        Lent.clear();
+        Seen.clear();
+    }
+};
+
+PageScanCache::PageScanCache() : m_data(std::make_unique<Data>()) {}
+PageScanCache::~PageScanCache() {
+    m_data->TakeBack();
+}
+
 namespace {
+
+using Kind = PageScanCache::Data::Kind;
 
 // The content lexer's classes: white space and delimiters end a token; the
 // lexical bytes may open or close a string, a hex string or a comment.
@@ -72,7 +162,7 @@ public:
     // "BI" and for "#" escapes; it counts the bytes "q" as the nesting. Its
     // "no image" holds for the full scan too, and its depth is an upper bound
     // of the full scan's.
-    explicit Scan(bool quick) : m_quick(quick) {}
+    Scan(bool quick, PageScanCache::Data& cache) : m_quick(quick), m_cache(cache) {}
 
     // Whether some content on the way may hand an image to the device.
     bool MayDrawImage() const { return m_mayDrawImage; }
@@ -115,17 +205,19 @@ public:
     // interpreter saves the state once around it.
     int Form(const Object& formRef, const Object& form, const ResourceChain& outer, int formDepth,
              DrawnAs drawn = DrawnAs::XObject) {
-        if (!form.isStream())
-            return 0;
-        Dict* dict = form.streamGetDict();
-        const Object subtype = dict->lookup("Subtype");
-        if (subtype.isName("Image")) {
-            m_mayDrawImage = true;
+        if (!form.isStream()) {
+            Remember(formRef, Kind::NotStream);
             return 0;
         }
+        Dict* dict = form.streamGetDict();
+        const Object subtype = dict->lookup("Subtype");
         // A stream without /Subtype is taken for a form too, to be safe.
-        if (drawn == DrawnAs::XObject && !subtype.isName("Form") && !subtype.isNull())
-            return 0;
+        const Kind kind = subtype.isName("Image")                      ? Kind::Image
+                          : subtype.isName("Form") || subtype.isNull() ? Kind::Form
+                                                                       : Kind::OtherSubtype;
+        Remember(formRef, kind);
+        if (const std::optional<int> decided = Decided(kind, drawn))
+            return *decided;
         if (formDepth > kMaxFormDepth) {
             m_mayDrawImage = true;
             return 0;
@@ -154,6 +246,17 @@ public:
         return depth;
     }
 
+    // A form, image or other stream fetched only when no earlier fetch of
+    // the reference told what it draws.
+    template <typename Fetch>
+    int Drawn(const Object& ref, Fetch fetch, const ResourceChain& chain, int formDepth,
+              DrawnAs drawn = DrawnAs::XObject) {
+        if (const std::optional<int> known = Known(ref, drawn))
+            return *known;
+        const Object object = fetch();
+        return Form(ref, object, chain, formDepth, drawn);
+    }
+
     int Appearance(const Object& appearance, const ResourceChain& page) {
         if (!appearance.isDict())
             return 0;
@@ -177,6 +280,59 @@ public:
     }
 
 private:
+    // What drawing an object of the kind gives when that does not depend on
+    // the resources: an image reaches the device, what is no stream draws
+    // nothing, and neither does a stream named as an XObject that is neither
+    // form nor image.
+    std::optional<int> Decided(Kind kind, DrawnAs drawn) {
+        switch (kind) {
+        case Kind::Image:
+            m_mayDrawImage = true;
+            return 0;
+        case Kind::NotStream:
+            return 0;
+        case Kind::OtherSubtype:
+            if (drawn == DrawnAs::XObject)
+                return 0;
+            return std::nullopt;
+        case Kind::Form:
+            break;
+        }
+        return std::nullopt;
+    }
+
+    std::optional<int> Known(const Object& ref, DrawnAs drawn) {
+        if (!ref.isRef())
+            return std::nullopt;
+        const auto known = m_cache.XObjects.find(PageScanCache::Data::Key(ref.getRef()));
+        if (known == m_cache.XObjects.end())
+            return std::nullopt;
+        return Decided(known->second, drawn);
+    }
+
+    void Remember(const Object& ref, Kind kind) {
+        if (ref.isRef())
+            m_cache.XObjects.emplace(PageScanCache::Data::Key(ref.getRef()), kind);
+    }
+
+    // The soft mask group of a graphics state, or null: fetched only while
+    // no earlier fetch of the state's reference found it has none.
+    Object SoftMask(Dict* states, int index) {
+        const Object& ref = states->getValNF(index);
+        const bool byRef = ref.isRef();
+        const uint64_t key = byRef ? PageScanCache::Data::Key(ref.getRef()) : 0;
+        if (byRef && m_cache.StatesWithoutMask.count(key) != 0)
+            return Object();
+        const Object state = states->getVal(index);
+        Object softMask = state.isDict() ? state.dictLookup("SMask") : Object();
+        if (!softMask.isDict()) {
+            if (byRef)
+                m_cache.StatesWithoutMask.insert(key);
+            return Object();
+        }
+        return softMask;
+    }
+
     // What a form drawn under a resource chain gives, kept for each pair:
     // the same form under two names must answer twice.
     struct QuickResult {
@@ -242,9 +398,10 @@ private:
                     if (Shadowed(chain, r, "XObject", dict->getKey(i)))
                         continue;
                     const Object& ref = dict->getValNF(i);
-                    const Object xobject = dict->getVal(i);
                     if (ResourceMayDraw([&] {
-                            deepest = std::max(deepest, Form(ref, xobject, chain, formDepth));
+                            deepest = std::max(deepest, Drawn(
+                                                            ref, [&] { return dict->getVal(i); },
+                                                            chain, formDepth));
                         }))
                         wanted.push_back(std::string("/") + dict->getKey(i));
                 }
@@ -255,15 +412,15 @@ private:
                 for (int i = 0; i < dict->getLength(); ++i) {
                     if (Shadowed(chain, r, "ExtGState", dict->getKey(i)))
                         continue;
-                    const Object state = dict->getVal(i);
-                    const Object softMask = state.isDict() ? state.dictLookup("SMask") : Object();
+                    const Object softMask = SoftMask(dict, i);
                     if (!softMask.isDict())
                         continue;
                     const Object& groupRef = softMask.getDict()->lookupNF("G");
-                    const Object group = softMask.dictLookup("G");
                     if (ResourceMayDraw([&] {
                             deepest = std::max(
-                                deepest, Form(groupRef, group, chain, formDepth, DrawnAs::Group));
+                                deepest, Drawn(
+                                             groupRef, [&] { return softMask.dictLookup("G"); },
+                                             chain, formDepth, DrawnAs::Group));
                         }))
                         wanted.push_back(std::string("/") + dict->getKey(i));
                 }
@@ -275,7 +432,10 @@ private:
             carry = std::max(carry, name.size());
         --carry;
         const size_t capacity = 64 * 1024 + carry;
-        const auto buffer = std::make_unique_for_overwrite<char[]>(capacity);
+        // Kept from page to page: fresh memory of this size costs page faults.
+        std::vector<char>& buffer = m_cache.Buffer;
+        if (buffer.size() < capacity)
+            buffer.resize(capacity);
         uint64_t saves = 0;
         for (Stream* stream : streams) {
             stream->reset();
@@ -283,21 +443,21 @@ private:
             while (!m_mayDrawImage) {
                 const int got =
                     stream->doGetChars(static_cast<int>(capacity - kept),
-                                       reinterpret_cast<unsigned char*>(buffer.get() + kept));
+                                       reinterpret_cast<unsigned char*>(buffer.data() + kept));
                 if (got <= 0)
                     break;
-                const char* fresh = buffer.get() + kept;
+                const char* fresh = buffer.data() + kept;
                 const size_t size = kept + static_cast<size_t>(got);
                 // Past the limit the count no longer matters: the full scan
                 // decides such a page.
                 if (saves <= PAGE_MAX_SAVE_DEPTH)
                     saves += CountByte(fresh, static_cast<size_t>(got), 'q');
-                if (HasPair(buffer.get(), size, 'B', 'I') ||
+                if (HasPair(buffer.data(), size, 'B', 'I') ||
                     (!wanted.empty() && (std::memchr(fresh, '#', static_cast<size_t>(got)) ||
-                                         NamesAny(buffer.get(), size, wanted))))
+                                         NamesAny(buffer.data(), size, wanted))))
                     m_mayDrawImage = true;
                 kept = std::min(carry, size);
-                std::memmove(buffer.get(), buffer.get() + size - kept, kept);
+                std::memmove(buffer.data(), buffer.data() + size - kept, kept);
             }
             stream->close();
         }
@@ -368,8 +528,9 @@ private:
                     Shadowed(chain, index, "XObject", dict->getKey(i)))
                     continue;
                 const Object& ref = dict->getValNF(i);
-                const Object xobject = dict->getVal(i);
-                deepest = std::max(deepest, Form(ref, xobject, chain, formDepth));
+                deepest =
+                    std::max(deepest, Drawn(
+                                          ref, [&] { return dict->getVal(i); }, chain, formDepth));
             }
         }
         // A graphics state's soft mask is a group drawn through the device,
@@ -381,22 +542,20 @@ private:
                 if (!scanner.NamesResource(dict->getKey(i)) ||
                     Shadowed(chain, index, "ExtGState", dict->getKey(i)))
                     continue;
-                const Object state = dict->getVal(i);
-                if (!state.isDict())
-                    continue;
-                const Object softMask = state.dictLookup("SMask");
+                const Object softMask = SoftMask(dict, i);
                 if (!softMask.isDict())
                     continue;
                 const Object& groupRef = softMask.getDict()->lookupNF("G");
-                const Object group = softMask.dictLookup("G");
-                deepest =
-                    std::max(deepest, Form(groupRef, group, chain, formDepth, DrawnAs::Group));
+                deepest = std::max(deepest, Drawn(
+                                                groupRef, [&] { return softMask.dictLookup("G"); },
+                                                chain, formDepth, DrawnAs::Group));
             }
         }
         return deepest;
     }
 
     bool m_quick;
+    PageScanCache::Data& m_cache;
     bool m_mayDrawImage = false;
     std::set<VisitKey> m_visited;
     std::map<VisitKey, QuickResult> m_quickResults;
@@ -517,11 +676,11 @@ void ContentScanner::EndToken() {
 
 namespace {
 
-PageScan ScanPageWith(PDFDoc& doc, int pageNumber, bool quick) {
+PageScan ScanPageWith(PDFDoc& doc, int pageNumber, bool quick, PageScanCache::Data& cache) {
     Page* page = doc.getPage(pageNumber);
     if (!page)
         return {true, 0}; // let the interpreter report it
-    Scan scan(quick);
+    Scan scan(quick, cache);
     ResourceChain resources;
     if (Dict* pageResources = page->getResourceDict())
         resources.push_back(pageResources);
@@ -555,22 +714,41 @@ PageScan ScanPageWith(PDFDoc& doc, int pageNumber, bool quick) {
     return {scan.MayDrawImage(), depth};
 }
 
+PageScan ScanPageCached(PDFDoc& doc, int pageNumber, PageScanCache::Data& cache) {
+    if (Page* page = doc.getPage(pageNumber))
+        cache.LendResources(doc, *page);
+    // Most pages of a text document name no image at all, which counting
+    // bytes tells without reading a token.
+    const PageScan quick = ScanPageWith(doc, pageNumber, true, cache);
+    if (!quick.MayDrawImage && quick.SaveDepth <= PAGE_MAX_SAVE_DEPTH)
+        return quick;
+    return ScanPageWith(doc, pageNumber, false, cache);
+}
+
 } // namespace
 
 PageScan ScanPage(PDFDoc& doc, int pageNumber) {
-    // Most pages of a text document name no image at all, which counting
-    // bytes tells without reading a token.
-    const PageScan quick = ScanPageWith(doc, pageNumber, true);
-    if (!quick.MayDrawImage && quick.SaveDepth <= PAGE_MAX_SAVE_DEPTH)
-        return quick;
-    return ScanPageWith(doc, pageNumber, false);
+    PageScanCache cache;
+    return ScanPageCached(doc, pageNumber, cache.Get());
 }
 
 PageScan ScanPage(PDFDoc& doc, int pageNumber, const XRefRepairs& repairs) {
+    PageScanCache cache;
+    return ScanPage(doc, pageNumber, repairs, cache);
+}
+
+PageScan ScanPage(PDFDoc& doc, int pageNumber, const XRefRepairs& repairs, PageScanCache& cache) {
+    PageScanCache::Data& data = cache.Get();
+    // A repair since the last page, while the interpreter drew it, may have
+    // given the numbers other objects.
+    if (data.Repairs != repairs.Count())
+        data.Forget(repairs.Count());
     const int before = repairs.Count();
-    PageScan scan = ScanPage(doc, pageNumber);
-    if (repairs.Count() != before)
+    PageScan scan = ScanPageCached(doc, pageNumber, data);
+    if (repairs.Count() != before) {
         scan.MayDrawImage = true;
+        data.Forget(repairs.Count());
+    }
     return scan;
 }
 

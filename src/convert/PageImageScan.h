@@ -47,11 +47,37 @@ private:
     std::shared_ptr<int> m_count = std::make_shared<int>(0);
 };
 
+// What the scans of one document's pages learnt for the pages after them:
+// which objects are images or draw nothing, so that resources the pages
+// share are fetched once. It holds for one document, while the numbers of
+// its objects name what they named: a repair of the table empties it.
+//
+// A resource dictionary that a page names by reference is also handed to
+// the core's table as already read, so that the pages the core reads after
+// it share it instead of parsing it anew (a text document's shared fonts
+// cost more than its pages). The cache takes it back when it is emptied or
+// destroyed: it must not outlive the document.
+class PageScanCache {
+public:
+    PageScanCache();
+    ~PageScanCache();
+    PageScanCache(const PageScanCache&) = delete;
+    PageScanCache& operator=(const PageScanCache&) = delete;
+
+    struct Data;
+    Data& Get() { return *m_data; }
+
+private:
+    std::unique_ptr<Data> m_data;
+};
+
 // Reads the page's content and what it names, all of it.
 PageScan ScanPage(PDFDoc& doc, int pageNumber);
 // The same, but a page during whose scan the table was repaired may draw an
 // image.
 PageScan ScanPage(PDFDoc& doc, int pageNumber, const XRefRepairs& repairs);
+// The same, with what earlier pages of the document taught.
+PageScan ScanPage(PDFDoc& doc, int pageNumber, const XRefRepairs& repairs, PageScanCache& cache);
 bool PageMayDrawImage(PDFDoc& doc, int pageNumber);
 
 // Collects every name token ("/Im1"; one with a "#" escape may be any name) and notes

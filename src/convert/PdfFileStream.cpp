@@ -1,18 +1,84 @@
 #include "convert/PdfFileStream.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <cstring>
+#include <mutex>
 #include <utility>
 
 namespace talvore {
-namespace {
 
-// A fetch of one object reads little; a stream read in order soon reads
-// large blocks.
-constexpr int kFirstFill = 4096;
-constexpr int kLargestFill = 65536;
+struct PdfFileBlock {
+    Goffset Pos = -1; // of the first byte; -1 while it holds nothing
+    int Size = 0;
+    std::unique_ptr<char[]> Data =
+        std::make_unique_for_overwrite<char[]>(PdfFileStream::BLOCK_SIZE);
+};
 
-} // namespace
+class PdfFileBlocks {
+public:
+    explicit PdfFileBlocks(std::unique_ptr<GooFile> file) : m_file(std::move(file)) {}
+
+    const GooFile& File() const { return *m_file; }
+
+    // The block that holds the byte at pos, or null where the file has none
+    // or cannot be read.
+    std::shared_ptr<const PdfFileBlock> At(Goffset pos) {
+        if (pos < 0)
+            return nullptr;
+        const Goffset first = pos - pos % PdfFileStream::BLOCK_SIZE;
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        Slot* oldest = &m_slots[0];
+        for (Slot& slot : m_slots) {
+            if (slot.Block && slot.Block->Pos == first) {
+                slot.LastUse = ++m_clock;
+                if (pos - first >= slot.Block->Size)
+                    return nullptr;
+                return slot.Block;
+            }
+            if (slot.LastUse < oldest->LastUse)
+                oldest = &slot;
+        }
+        // A block no stream holds any more is read into again: fresh memory
+        // costs a page fault per page.
+        if (!oldest->Block || oldest->Block.use_count() > 1)
+            oldest->Block = std::make_shared<PdfFileBlock>();
+        PdfFileBlock& block = *oldest->Block;
+        block.Pos = first;
+        block.Size = 0;
+        while (block.Size < PdfFileStream::BLOCK_SIZE) {
+            const int got =
+                m_file->read(block.Data.get() + block.Size, PdfFileStream::BLOCK_SIZE - block.Size,
+                             first + block.Size);
+            if (got <= 0)
+                break;
+            block.Size += got;
+        }
+        // A failed read is tried again by the next caller.
+        if (block.Size == 0)
+            block.Pos = -1;
+        oldest->LastUse = ++m_clock;
+        if (pos - first >= block.Size)
+            return nullptr;
+        return oldest->Block;
+    }
+
+private:
+    // A text document's pages come back to the same few blocks: its
+    // resources, fonts and figures. Each block's first fill costs a page
+    // fault per page: more would cost more than they save.
+    static constexpr size_t kKeptBlocks = 8;
+    struct Slot {
+        std::shared_ptr<PdfFileBlock> Block;
+        uint64_t LastUse = 0;
+    };
+
+    std::mutex m_mutex;
+    const std::unique_ptr<GooFile> m_file;
+    std::array<Slot, kKeptBlocks> m_slots;
+    uint64_t m_clock = 0;
+};
 
 PdfFileStream* PdfFileStream::Open(const std::string& path) {
     std::unique_ptr<GooFile> file = GooFile::open(path);
@@ -21,31 +87,31 @@ PdfFileStream* PdfFileStream::Open(const std::string& path) {
     const Goffset size = file->size();
     if (size < 0)
         return nullptr;
-    return new PdfFileStream(std::shared_ptr<const GooFile>(std::move(file)), 0, false, size,
+    return new PdfFileStream(std::make_shared<PdfFileBlocks>(std::move(file)), 0, false, size,
                              Object(objNull));
 }
 
-PdfFileStream::PdfFileStream(std::shared_ptr<const GooFile> file, Goffset start, bool limited,
+PdfFileStream::PdfFileStream(std::shared_ptr<PdfFileBlocks> blocks, Goffset start, bool limited,
                              Goffset length, Object&& dict)
-    : BaseStream(std::move(dict), length), m_file(std::move(file)), m_start(start),
-      m_limited(limited), m_offset(start), m_bufferPos(start), m_fillSize(kFirstFill) {}
+    : BaseStream(std::move(dict), length), m_blocks(std::move(blocks)), m_start(start),
+      m_limited(limited), m_offset(start), m_bufferPos(start) {}
 
 PdfFileStream::~PdfFileStream() {
     close();
 }
 
 BaseStream* PdfFileStream::copy() {
-    return new PdfFileStream(m_file, m_start, m_limited, length, dict.copy());
+    return new PdfFileStream(m_blocks, m_start, m_limited, length, dict.copy());
 }
 
 Stream* PdfFileStream::makeSubStream(Goffset start, bool limited, Goffset lengthA, Object&& dictA) {
-    return new PdfFileStream(m_file, start, limited, lengthA, std::move(dictA));
+    return new PdfFileStream(m_blocks, start, limited, lengthA, std::move(dictA));
 }
 
 void PdfFileStream::Restart(Goffset pos) {
     m_offset = m_bufferPos = pos;
-    m_next = m_end = m_buffer.get();
-    m_fillSize = kFirstFill;
+    m_block.reset();
+    m_base = m_next = m_end = nullptr;
 }
 
 void PdfFileStream::reset() {
@@ -67,7 +133,7 @@ void PdfFileStream::setPos(Goffset pos, int dir) {
         Restart(pos);
         return;
     }
-    const Goffset size = m_file->size();
+    const Goffset size = m_blocks->File().size();
     Restart(size - std::min(pos, size));
 }
 
@@ -77,27 +143,25 @@ void PdfFileStream::moveStart(Goffset delta) {
 }
 
 bool PdfFileStream::Fill() {
-    m_bufferPos += m_end - m_buffer.get();
-    int want = m_fillSize;
+    m_bufferPos += m_end - m_base;
+    m_base = m_next = m_end = nullptr;
+    Goffset want = BLOCK_SIZE;
     if (m_limited) {
         const Goffset left = m_start + length - m_bufferPos;
         if (left <= 0) {
-            m_next = m_end = m_buffer.get();
+            m_block.reset();
             return false;
         }
-        want = static_cast<int>(std::min<Goffset>(want, left));
+        want = std::min(want, left);
     }
-    if (want > m_capacity) {
-        m_buffer = std::make_unique_for_overwrite<char[]>(static_cast<size_t>(m_fillSize));
-        m_capacity = m_fillSize;
-    }
-    m_next = m_end = m_buffer.get();
-    const int got = m_file->read(m_buffer.get(), want, m_offset);
-    if (got <= 0)
+    m_block = m_blocks->At(m_offset);
+    if (!m_block)
         return false;
+    const Goffset inBlock = m_offset - m_block->Pos;
+    const Goffset got = std::min<Goffset>(m_block->Size - inBlock, want);
+    m_base = m_next = m_block->Data.get() + inBlock;
+    m_end = m_base + got;
     m_offset += got;
-    m_end = m_buffer.get() + got;
-    m_fillSize = std::min(kLargestFill, m_fillSize * 2);
     return true;
 }
 

@@ -403,6 +403,59 @@ TEST_F(ConversionRunTest, SkippingImagelessPagesChangesNothing) {
     }
 }
 
+TEST_F(ConversionRunTest, PagesSharingResourcesAreEachAnsweredForThemselves) {
+    // One resource dictionary for every page, whose objects draw an image
+    // or not by the way they are drawn: a stream of another subtype draws
+    // nothing as an XObject but draws as a form when it is an appearance or
+    // a soft mask's group. What the scan of one page learnt of an object
+    // must not decide another page that draws it otherwise.
+    PdfWriter writer;
+    const int image = writer.AddImage(3, 3, "/DeviceRGB", 8, "", GradientSamples(3, 3, 3));
+    const int odd = writer.AddStream("/Type /XObject /Subtype /PS /BBox [0 0 100 100] "
+                                     "/Group << /S /Transparency /CS /DeviceGray >> " +
+                                         XObjectResources({{"Im", image}}).insert(0, "/Resources "),
+                                     DrawXObject("Im"));
+    const std::string oddRef = std::to_string(odd) + " 0 R";
+    const int plain = writer.Add("<< /Type /ExtGState /CA 0.5 >>");
+    const int masked =
+        writer.Add("<< /Type /ExtGState /SMask << /S /Luminosity /G " + oddRef + " >> >>");
+    const int shared = writer.Add(XObjectResources(
+        {{"Im", image}, {"Odd", odd}}, "/ExtGState << /Plain " + std::to_string(plain) +
+                                           " 0 R /Masked " + std::to_string(masked) + " 0 R >> "));
+    const std::string sharedRef = std::to_string(shared) + " 0 R";
+    const std::string rectangle = "0 0 10 10 re f\n";
+    writer.AddPage("/Odd Do\n", sharedRef); // 1 skipped
+    writer.AddPage("BT ET\n", sharedRef,
+                   "/Annots [<< /Type /Annot /Subtype /Stamp /Rect [0 0 50 50] /AP << /N " +
+                       oddRef + " >> >>]");               // 2
+    writer.AddPage("/Plain gs " + rectangle, sharedRef);  // 3 skipped
+    writer.AddPage("/Masked gs " + rectangle, sharedRef); // 4
+    writer.AddPage(DrawXObject("Im"), sharedRef);         // 5
+    writer.AddPage("/Odd Do /Plain gs\n", sharedRef);     // 6 skipped
+    ASSERT_TRUE(writer.WriteFile(folder / "shared.pdf"));
+
+    auto run = [&](bool every) {
+        const std::string out = folder / (every ? "every" : "skip");
+        std::filesystem::create_directory(out);
+        ConversionSettings settings = RawSettings();
+        settings.OutputDirectory = out;
+        RecordingObserver observer;
+        ConversionRun conversion({Entry(folder / "shared.pdf")}, settings, observer, nullptr);
+        conversion.SetInterpretEveryPage(every);
+        return std::pair{conversion.Run(), out};
+    };
+    const auto [every, everyFolder] = run(true);
+    const auto [skip, skipFolder] = run(false);
+    EXPECT_EQ(skip.PagesSkipped, 3);
+    const std::vector<std::string> files = ListFolder(everyFolder);
+    EXPECT_EQ(files.size(), 3u);
+    ASSERT_EQ(ListFolder(skipFolder), files);
+    for (const std::string& name : files) {
+        EXPECT_EQ(ReadWholeFile(skipFolder + "/" + name), ReadWholeFile(everyFolder + "/" + name))
+            << name;
+    }
+}
+
 TEST_F(ConversionRunTest, OneSetOfCoreParametersForEveryThread) {
     EnsurePdfCore();
     GlobalParams* const first = globalParams.get();

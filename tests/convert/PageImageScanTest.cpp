@@ -1,5 +1,12 @@
 #include "convert/PageImageScan.h"
 
+#include "convert/PdfCore.h"
+#include "support/PdfWriter.h"
+
+#include <PDFDoc.h>
+#include <Page.h>
+#include <XRef.h>
+#include <goo/GooString.h>
 #include <gtest/gtest.h>
 
 namespace talvore {
@@ -42,6 +49,59 @@ TEST(ContentScanner, NamesAndInlineImages) {
             EXPECT_TRUE(scanner.NamesResource(name)) << name;
         for (const std::string& name : c.notNamed)
             EXPECT_FALSE(scanner.NamesResource(name)) << name;
+    }
+}
+
+TEST(PageScanCache, SharedResourcesAreReadOnceAndGivenBack) {
+    // Pages naming one resource dictionary by reference share the one the
+    // first page read while the cache lives; a repair of the table, and the
+    // cache's end, give the table back its file, and every answer stays the
+    // page's own.
+    using namespace talvore::testing;
+    const CoreDiagnosticScope quiet([](const std::string&) {});
+    TemporaryFolder folder;
+    PdfWriter writer;
+    const int image = writer.AddImage(2, 2, "/DeviceGray", 8, "", "abcd");
+    const int shared = writer.Add(XObjectResources(
+        {{"Im", image}}, "/Font << /F1 << /Type /Font /Subtype /Type1 /BaseFont /Courier >> >> "));
+    const std::string sharedRef = std::to_string(shared) + " 0 R";
+    const std::string text = "BT /F1 12 Tf 72 700 Td (text) Tj ET\n";
+    writer.AddPage(text, sharedRef);                                      // 1
+    writer.AddPage(DrawXObject("Im"), sharedRef);                         // 2
+    writer.AddPage(text, sharedRef);                                      // 3
+    writer.AddPage(DrawXObject("Im"), XObjectResources({{"Im", image}})); // 4, its own
+    writer.AddPage(text, sharedRef);                                      // 5
+    const std::string path = folder / "shared.pdf";
+    ASSERT_TRUE(writer.WriteFile(path));
+
+    for (const bool repairAfterFirst : {false, true}) {
+        SCOPED_TRACE(repairAfterFirst ? "repaired after page 1" : "no repair");
+        const XRefRepairs repairs;
+        PDFDoc document(std::make_unique<GooString>(path), std::nullopt, std::nullopt, nullptr,
+                        repairs.Callback());
+        ASSERT_TRUE(document.isOk());
+        // As the core calls back when it rebuilds the table.
+        const std::function<void()> repaired = repairs.Callback();
+        std::vector<bool> answers;
+        {
+            PageScanCache cache;
+            for (int page = 1; page <= document.getNumPages(); ++page) {
+                answers.push_back(ScanPage(document, page, repairs, cache).MayDrawImage);
+                if (page == 1 && repairAfterFirst)
+                    repaired();
+            }
+            Dict* first = document.getPage(1)->getResourceDict();
+            Dict* second = document.getPage(2)->getResourceDict();
+            EXPECT_EQ(first == second, !repairAfterFirst);
+            EXPECT_EQ(document.getPage(3)->getResourceDict(), second);
+            EXPECT_EQ(document.getPage(5)->getResourceDict(), second);
+            EXPECT_NE(document.getPage(4)->getResourceDict(), second);
+        }
+        EXPECT_EQ(answers, (std::vector<bool>{false, true, false, true, false}));
+        EXPECT_TRUE(document.getXRef()->getEntry(shared)->obj.isNull());
+        const Object reread = document.getXRef()->fetch(shared, 0);
+        ASSERT_TRUE(reread.isDict());
+        EXPECT_NE(reread.getDict(), document.getPage(5)->getResourceDict());
     }
 }
 
