@@ -450,8 +450,10 @@ void ConversionRun::ConvertDumped(const ImageDumpOutputDev& device, ConversionPo
         const auto alphaToo = [&] {
             if (!outcome.AlphaPath.empty())
                 written.push_back({done.Number, outcome.AlphaPath, done.Page});
-            if (!outcome.AlphaError.empty())
+            if (!outcome.AlphaError.empty()) {
+                ++report.ConversionFailures;
                 failures.emplace_back(done.Number, outcome.AlphaError);
+            }
         };
         if (outcome.Converted) {
             written.push_back({done.Number, outcome.OutputPath, done.Page});

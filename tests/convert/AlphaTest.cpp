@@ -342,6 +342,30 @@ TEST_F(KeptAlpha, RawModeWritesTheMaskAsPgm) {
     }
 }
 
+// A mask that cannot be written beside its image is kept as its
+// intermediate file and reported: the run does not end as a success.
+TEST_F(KeptAlpha, AFailedMaskIsKeptAndReported) {
+    const std::string out = Out("blocked");
+    std::filesystem::create_directories(out + "/masked-001-alpha.bmp"); // a folder in the way
+    ConversionSettings settings = SettingsFor(OutputBmp, out);
+    settings.KeepAlpha = true;
+    ExtractionJob job(settings);
+    job.AddFile(m_pdf);
+    RecordingObserver observer;
+    job.Run(observer, std::make_shared<StopEvent>());
+    EXPECT_EQ(job.ExitStatus(), EXIT_FAILED);
+    ASSERT_EQ(observer.reports.size(), 1u);
+    const DocumentReport& report = observer.reports[0];
+    EXPECT_EQ(report.ConversionFailures, 1);
+    ASSERT_EQ(report.Failures.size(), 1u);
+    EXPECT_NE(report.Failures[0].find("masked-001-alpha.bmp"), std::string::npos)
+        << report.Failures[0];
+    const Bytes& alpha = m_fixture.Images[1].Alpha;
+    EXPECT_EQ(ReadWholeFile(out + "/masked-001-alpha.pgm"),
+              "P5\n3 2\n255\n" + std::string(alpha.begin(), alpha.end()));
+    EXPECT_TRUE(std::filesystem::exists(out + "/masked-001.bmp"));
+}
+
 // The listing names where each alpha goes: the image itself, or the file
 // beside it; together its rows name exactly the files of the run.
 TEST_F(KeptAlpha, ListingNamesWhereTheAlphaGoes) {
