@@ -42,8 +42,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!document)
         return 0;
     const int pages = std::min(document->getNumPages(), fuzzing::kMaxPages);
+    // As a run scans: one cache for the document's pages, resources lent to
+    // the core's table while its pages are interpreted.
+    PageScanCache cache;
     for (int page = 1; page <= pages; ++page) {
-        if (ScanPage(*document, page, repairs).MayDrawImage)
+        if (ScanPage(*document, page, repairs, cache).MayDrawImage)
             continue;
         const int before = repairs.Count();
         ImageDumpOutputDev device(Scratch(), true, 1 << 16);

@@ -20,7 +20,7 @@ std::string Reason(const char* what, int error) {
 constexpr int kSlots = 64;
 struct Slot {
     std::atomic<int> State{0}; // 0 free, 1 being filled, 2 in work
-    char Path[PATH_MAX];
+    char Path[PATH_MAX] = {};
 };
 // Zero from the start, so the slots' pages are touched only when used.
 constinit Slot g_slots[kSlots];
