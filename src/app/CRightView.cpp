@@ -99,21 +99,21 @@ bool CRightView::BuildOptionTree() {
     gray->SetReadOnly(s.ImagesFormat != talvore::OutputJpg);
 
     // "Yes" first, as with "Open Results".
-    auto* alpha = m_tree->InsertList(
-        output, tr("Keep Transparency"),
+    const auto insertYesNo = [&](const QString& label, const QString& description, bool value) {
+        auto* list = m_tree->InsertList(output, label, description);
+        list->AddChoice(tr("Yes"));
+        list->AddChoice(tr("No"));
+        list->SelectIndex(value ? 0 : 1);
+    };
+    insertYesNo(
+        tr("Keep Transparency"),
         tr("Save masked images with their transparency: png, tif and tga get an alpha channel, "
-           "the other formats the mask beside the image as <name>-alpha."));
-    alpha->AddChoice(tr("Yes"));
-    alpha->AddChoice(tr("No"));
-    alpha->SelectIndex(s.KeepAlpha ? 0 : 1);
-
-    auto* encoded = m_tree->InsertList(
-        output, tr("Keep Encoded Streams"),
-        tr("Copy grey and CMYK jpg, JPEG 2000 and fax images as they are stored in the pdf "
-           "file, without decoding them."));
-    encoded->AddChoice(tr("Yes"));
-    encoded->AddChoice(tr("No"));
-    encoded->SelectIndex(s.KeepEncoded ? 0 : 1);
+           "the other formats the mask beside the image as <name>-alpha."),
+        s.KeepAlpha);
+    insertYesNo(tr("Keep Encoded Streams"),
+                tr("Copy grey and CMYK jpg, JPEG 2000 and fax images as they are stored in the pdf "
+                   "file, without decoding them."),
+                s.KeepEncoded);
 
     m_tree->UpdateAllItems();
     m_tree->ExpandAllItems();

@@ -167,6 +167,17 @@ bool Load(const DecodedImage& decoded, Compaction compaction, RasterImage& image
     return true;
 }
 
+// Not lost: the alpha stays as the intermediate file it would have been.
+bool KeepAlphaIntermediate(const DecodedImage& decoded, ConversionOutcome& outcome,
+                           std::string* error) {
+    const std::string kept = AlphaPath(decoded.IntermediatePath, ".pgm");
+    const std::vector<uint8_t> bytes = decoded.AlphaIntermediateBytes();
+    if (!WriteOutputFile(kept, bytes.data(), bytes.size(), error))
+        return false;
+    outcome.AlphaPath = kept;
+    return true;
+}
+
 } // namespace
 
 std::string ConvertedPath(const std::string& intermediatePath, const OutputFormat& format) {
@@ -230,14 +241,8 @@ ConversionOutcome ConvertDecodedImage(const DecodedImage& decoded,
             outcome.Converted =
                 SaveConverted(image, *format, settings, outcome.OutputPath, outcome.Error);
         if (outcome.Converted && alpha && !SaveAlphaBeside(decoded, *format, settings, outcome)) {
-            // Not lost: the alpha stays as the intermediate file it would
-            // have been.
-            const std::string kept = AlphaPath(decoded.IntermediatePath, ".pgm");
-            const std::vector<uint8_t> bytes = decoded.AlphaIntermediateBytes();
             std::string keptError;
-            if (WriteOutputFile(kept, bytes.data(), bytes.size(), &keptError))
-                outcome.AlphaPath = kept;
-            else
+            if (!KeepAlphaIntermediate(decoded, outcome, &keptError))
                 outcome.AlphaError += "; it could not be kept: " + keptError;
         }
     }
@@ -247,15 +252,9 @@ ConversionOutcome ConvertDecodedImage(const DecodedImage& decoded,
         const std::vector<uint8_t> bytes = decoded.IntermediateBytes();
         outcome.IntermediateWritten = WriteOutputFile(decoded.IntermediatePath, bytes.data(),
                                                       bytes.size(), &outcome.IntermediateError);
-        if (alpha) {
-            const std::string kept = AlphaPath(decoded.IntermediatePath, ".pgm");
-            const std::vector<uint8_t> alphaBytes = decoded.AlphaIntermediateBytes();
-            std::string keptError;
-            if (WriteOutputFile(kept, alphaBytes.data(), alphaBytes.size(), &keptError))
-                outcome.AlphaPath = kept;
-            else
-                outcome.AlphaError = kept + ": " + keptError;
-        }
+        std::string keptError;
+        if (alpha && !KeepAlphaIntermediate(decoded, outcome, &keptError))
+            outcome.AlphaError = AlphaPath(decoded.IntermediatePath, ".pgm") + ": " + keptError;
     }
     return outcome;
 }

@@ -43,6 +43,27 @@ constexpr std::array<PersistedFlag, 2> kFlags{{
     {"Output Images", "Keep Encoded", &ConversionSettings::KeepEncoded},
 }};
 
+// "[Section] Key=value is outside min to max; fallback is used". Appended
+// piece by piece: a chain of + starting from a literal meets GCC 12's
+// -Wrestrict false positive at -O3.
+std::string OutsideWarning(const char* section, const char* key, int32_t value, int32_t min,
+                           int32_t max, int32_t fallback) {
+    std::string warning = "[";
+    warning += section;
+    warning += "] ";
+    warning += key;
+    warning += '=';
+    warning += std::to_string(value);
+    warning += " is outside ";
+    warning += std::to_string(min);
+    warning += " to ";
+    warning += std::to_string(max);
+    warning += "; ";
+    warning += std::to_string(fallback);
+    warning += " is used";
+    return warning;
+}
+
 } // namespace
 
 std::vector<std::string> ReadSettings(ConversionSettings& settings, const IniFile& file) {
@@ -54,36 +75,14 @@ std::vector<std::string> ReadSettings(ConversionSettings& settings, const IniFil
             continue;
         }
         settings.*key.Field = key.Default;
-        // Appended piece by piece: a chain of + starting from a literal meets
-        // GCC 12's -Wrestrict false positive at -O3.
-        std::string warning = "[";
-        warning += key.Section;
-        warning += "] ";
-        warning += key.Key;
-        warning += '=';
-        warning += std::to_string(value);
-        warning += " is outside ";
-        warning += std::to_string(key.Min);
-        warning += " to ";
-        warning += std::to_string(key.Max);
-        warning += "; ";
-        warning += std::to_string(key.Default);
-        warning += " is used";
-        warnings.push_back(std::move(warning));
+        warnings.push_back(
+            OutsideWarning(key.Section, key.Key, value, key.Min, key.Max, key.Default));
     }
     for (const PersistedFlag& flag : kFlags) {
         const int32_t value = file.Integer(flag.Section, flag.Key, 0);
         settings.*flag.Field = value == 1;
-        if (value != 0 && value != 1) {
-            std::string warning = "[";
-            warning += flag.Section;
-            warning += "] ";
-            warning += flag.Key;
-            warning += '=';
-            warning += std::to_string(value);
-            warning += " is outside 0 to 1; 0 is used";
-            warnings.push_back(std::move(warning));
-        }
+        if (value != 0 && value != 1)
+            warnings.push_back(OutsideWarning(flag.Section, flag.Key, value, 0, 1, 0));
     }
     return warnings;
 }
